@@ -1,0 +1,12 @@
+/*
+ * ovbase.h - everything of the ovbase library in one include.
+ */
+#ifndef OVBASE_H
+#define OVBASE_H
+
+#include "ovbase/status.h"
+#include "ovbase/platform.h"
+#include "ovbase/bcd.h"
+#include "ovbase/txtutil.h"
+
+#endif /* OVBASE_H */

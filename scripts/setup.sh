@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what the build needs (compiler, CMake, GoogleTest, Google
+# Benchmark, binutils, pkg-config) from Debian's archive, if missing.
+set -euo pipefail
+pkgs=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev binutils pkg-config)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+fi
