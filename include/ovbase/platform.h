@@ -88,7 +88,7 @@ OV_API int64_t ov_fileSeek(int32_t fd, int64_t offset);
    position meanwhile. */
 OV_API int64_t ov_fileLength(int32_t fd);
 
-/* Removes a file.  Returns 0, or -1. */
+/* Removes a file (remove: an empty directory too).  Returns 0, or -1. */
 OV_API int32_t ov_fileRemove(const char *path);
 
 /* Renames oldPath to newPath.  Returns 0, or -1. */
@@ -99,16 +99,18 @@ OV_API int32_t ov_fileValidate(const char *path);
 
 /* ---- Time, sleep and environment ----------------------------------------- */
 
-/* Sleeps the calling thread for the whole interval, resuming after signals.
-   Returns 0. */
+/* Sleeps the calling thread for the whole interval (nanosleep), going on
+   with the time left when a signal handler interrupts it.  Returns 0. */
 OV_API int32_t ov_sleep(uint32_t milliseconds);
 
 /* Looks `name` up in the process environment.  Returns a pointer into the
-   environment (not to be released or changed), or null. */
+   environment (not to be released or changed), or null (also for a null
+   name). */
 OV_API char *ov_OSgetenv(const char *name);
 
 /* Converts *timer to local broken-down time in *result (re-entrant).
-   Returns result, or null on failure. */
+   Returns result, or null on failure (a time out of range, or a null
+   argument: errno EINVAL, nothing written). */
 OV_API struct tm *ov_timeLocaltime(const time_t *timer, struct tm *result);
 
 /* Returns the wall clock as nanoseconds since 1970-01-01 UTC, taken from a
