@@ -75,8 +75,9 @@ OV_API int StrArrayCatBuf(const char **strings, uint64_t count, char *buffer, ui
    stream (fgets), dropping its newline; a carriage return before it stays.
    The rest of a longer line is read and discarded, so the stream is left at
    the start of the next line.  Returns buffer, or null (with an empty
-   buffer) at end of file or on error.  Size 1 gives an empty string but
-   still consumes one line (null at end of file).  Size 0 or less, a null
+   buffer) at end of file or on error.  Size 1 reads no text: the buffer
+   becomes empty, the rest of the line is discarded and buffer is returned,
+   also at end of file (the platform's fgets succeeds for size 1).  Size 0 or less, a null
    buffer or a null stream: nothing is read or written, null is returned. */
 OV_API char *FgetsTrim(char *buffer, int16_t size, FILE *stream);
 

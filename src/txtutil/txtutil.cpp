@@ -90,13 +90,10 @@ void joinInto(char *out, const char **strings, uint64_t count) {
 }
 
 // Reads and drops characters up to and including the next newline or to
-// the end of the stream.  Returns false when the stream ended before a
-// single character could be read.
-bool discardRestOfLine(FILE *stream) {
+// the end of the stream.
+void discardRestOfLine(FILE *stream) {
   int c = std::getc(stream);
-  if (c == EOF) return false;
   while (c != '\n' && c != EOF) c = std::getc(stream);
-  return true;
 }
 
 }  // namespace
@@ -171,11 +168,6 @@ OV_API int StrArrayCatBuf(const char **strings, uint64_t count, char *buffer, ui
 OV_API char *FgetsTrim(char *buffer, int16_t size, FILE *stream) {
   std::fflush(stdout);
   if (buffer == nullptr || size <= 0 || stream == nullptr) return nullptr;
-  if (size == 1) {
-    // No room for text: the line is consumed and an empty string given.
-    buffer[0] = '\0';
-    return discardRestOfLine(stream) ? buffer : nullptr;
-  }
   if (std::fgets(buffer, size, stream) == nullptr) {
     buffer[0] = '\0';
     return nullptr;
