@@ -8,6 +8,7 @@
 #ifndef OVBASE_BCD_INTERNAL_H
 #define OVBASE_BCD_INTERNAL_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -44,10 +45,22 @@ struct alignas(8) WorkNumber {
 
   // A copy of the first numberBytes() bytes of x, as a heap duplicate would
   // hold; the bytes beyond are zero.
+  // A length byte above max_precision (a damaged record) is taken as
+  // max_precision, so no later step reads past the number.
   void copyFrom(const BCD *x) {
     const int n = numberBytes();
     std::memcpy(bytes, x, n);
     std::memset(bytes + n, 0, sizeof bytes - n);
+    clampLength();
+  }
+  // The same copy without clearing the bytes past the number: cheaper, for
+  // code that never reads beyond digit position max_precision.
+  void load(const BCD *x) {
+    std::memcpy(bytes, x, numberBytes());
+    clampLength();
+  }
+  void clampLength() {
+    if (bytes[0] > max_precision) bytes[0] = max_precision;
   }
   // The all-zero number.
   void clear() { std::memset(bytes, 0, sizeof bytes); }
@@ -68,18 +81,50 @@ inline void makeCanonicalZero(BCD *x) {
   std::memset(digitsOf(x), 0, max_precision + 1);
 }
 
+// The length of x as working code may use it: a length byte above
+// max_precision is read as max_precision.
+inline int lengthOf(const BCD *x) {
+  return x->length > max_precision ? max_precision : x->length;
+}
+
+// Stores an integer point into x.  The point byte is signed 8-bit, so a
+// number whose first digit would weigh more than 10^127 keeps point 127 and
+// BCD_OVERFLOW is returned (its value is then too small by the missing
+// powers of ten); one whose first digit would weigh less than 10^-128 has
+// nothing representable left and becomes the canonical zero, returning
+// BCD_TRUNCATED.  Returns 0 when the point fits.
+inline uint8_t storePoint(BCD *x, int point) {
+  if (point > INT8_MAX) {
+    x->point = INT8_MAX;
+    return BCD_OVERFLOW;
+  }
+  if (point < INT8_MIN) {
+    makeCanonicalZero(x);
+    return BCD_TRUNCATED;
+  }
+  x->point = static_cast<int8_t>(point);
+  return 0;
+}
+
 // Brings x into normalized form in place: position 0 holds 0 and position 1
-// a nonzero digit, or x becomes the canonical zero.
-inline void normalize(BCD *x) {
+// a nonzero digit, or x becomes the canonical zero (status 0 included).
+// A carry in position 0 makes the number one digit longer; when that would
+// pass max_precision the last digit is dropped.  Returns the bits of
+// storePoint when the new point leaves -128..127 (0 otherwise); callers that
+// only need the form may ignore the result.
+inline uint8_t normalize(BCD *x) {
   uint8_t *d = digitsOf(x);
-  const int len = x->length;
+  const int len = lengthOf(x);
   int i = 0;
   while (i <= len && d[i] == 0) ++i;
   if (i > len) {
     makeCanonicalZero(x);
-    return;
+    return 0;
   }
-  if (i == 1) return;
+  if (i == 1) {
+    x->length = static_cast<uint8_t>(len);
+    return 0;
+  }
   if (i == 0) {
     // A carry sits in position 0: shift everything one place to the right.
     // A digit that would land beyond max_precision is dropped.
@@ -87,25 +132,162 @@ inline void normalize(BCD *x) {
     if (newLen > max_precision) newLen = max_precision;
     std::memmove(d + 1, d, newLen);
     d[0] = 0;
-    x->point = static_cast<int8_t>(x->point + 1);
     x->length = static_cast<uint8_t>(newLen);
-    return;
+    return storePoint(x, x->point + 1);
   }
   const int shift = i - 1;
   std::memmove(d + 1, d + i, len - i + 1);
   std::memset(d + len - shift + 1, 0, shift);
   d[0] = 0;
-  x->point = static_cast<int8_t>(x->point - shift);
   x->length = static_cast<uint8_t>(len - shift);
+  return storePoint(x, x->point - shift);
 }
 
 // Drops trailing zero fraction digits; integer digits are never dropped.
 inline void trim(BCD *x) {
   const uint8_t *d = digitsOf(x);
-  int len = x->length;
-  while (len > x->point && d[len] == 0) --len;
+  int len = lengthOf(x);
+  while (len > 0 && len > x->point && d[len] == 0) --len;
   x->length = static_cast<uint8_t>(len);
 }
+
+// ---- Word-at-a-time helpers for the fast paths -------------------------------
+//
+// Eight one-digit bytes are handled in one 64-bit word, and digit strings
+// are converted to and from base-10^8 limbs.  Digit bytes lie most
+// significant first in memory.  A "window" is the word of the eight
+// positions p-7 .. p, byte-swapped so that position p-7 is the most
+// significant byte: then ordinary binary carries and borrows run the way
+// decimal ones do.
+constexpr uint64_t kOnes = 0x0101010101010101ULL;
+constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+constexpr uint32_t kLimbBase = 100000000;  // 10^8: eight digits per limb
+constexpr int kLimbDigits = 8;
+
+inline uint64_t load64(const uint8_t *p) {
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+inline void store64(uint8_t *p, uint64_t v) { std::memcpy(p, &v, sizeof v); }
+
+// Clears digit positions from .. to of d (nothing when from > to) with word
+// stores: a few stores are cheaper than a call for these short spans.
+inline void clearDigits(uint8_t *d, int from, int to) {
+  int k = from;
+  for (; k + 7 <= to; k += 8) store64(d + k, 0);
+  for (; k <= to; ++k) d[k] = 0;
+}
+
+// Nonzero when some byte of v is above 9.
+inline uint64_t badDigits(uint64_t v) {
+  return (v | (v + 0x7676767676767676ULL)) & kHighBits;
+}
+
+// The digits at positions p-7 .. p of d as a window; positions below 0 read
+// as zero (position 0 itself is read).
+inline uint64_t loadWindow(const uint8_t *d, int p) {
+  if (p >= 7) return __builtin_bswap64(load64(d + p - 7));
+  if (p < 0) return 0;
+  // Positions 0 .. 7 exist whenever max_precision is at least 7.
+  if (max_precision >= 7) return __builtin_bswap64(load64(d)) >> (8 * (7 - p));
+  uint64_t v = 0;
+  for (int k = p - 7; k <= p; ++k) v = (v << 8) | (k >= 0 ? d[k] : 0);
+  return v;
+}
+
+// Adds two windows of digits 0..9 with an incoming carry (0 or 1); returns
+// the digits and sets carry to the decimal carry out of the top digit.
+inline uint64_t addWindows(uint64_t x, uint64_t y, int &carry) {
+  // Each byte of x + 246 overflows into the next byte exactly when the
+  // decimal digit sum reaches 10; bytes that did not overflow hold 246 too
+  // much (and have their high bit set).
+  uint64_t s = x + 0xF6F6F6F6F6F6F6F6ULL + y + static_cast<uint64_t>(carry);
+  const uint64_t noCarry = (s >> 7) & kOnes;
+  s -= noCarry * 0xF6;
+  carry = static_cast<int>(((noCarry >> 56) & 1) ^ 1);
+  return s;
+}
+
+// Subtracts window y and an incoming borrow from window x; sets borrow to the
+// decimal borrow out of the top digit.
+inline uint64_t subWindows(uint64_t x, uint64_t y, int &borrow) {
+  uint64_t s = x - y - static_cast<uint64_t>(borrow);
+  const uint64_t borrowed = (s >> 7) & kOnes;  // bytes that wrapped to 246..255
+  s -= borrowed * 0xF6;
+  borrow = static_cast<int>((borrowed >> 56) & 1);
+  return s;
+}
+
+// Eight digit bytes (memory order, most significant first) to their value.
+inline uint32_t digits8ToValue(uint64_t v) {
+  v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFULL;
+  v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFULL;
+  v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFULL;
+  return static_cast<uint32_t>(v);
+}
+
+// A value below 10^8 to eight digit bytes (memory order).
+inline uint64_t valueToDigits8(uint32_t x) {
+  const uint64_t halves = (x / 10000) | (static_cast<uint64_t>(x % 10000) << 32);
+  const uint64_t hundreds = ((halves * 5243) >> 19) & 0x0000007F0000007FULL;
+  const uint64_t pairs = hundreds | ((halves - hundreds * 100) << 16);
+  const uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;
+  return tens | ((pairs - tens * 10) << 8);
+}
+
+// Reads the count digits d[0 .. count-1] as an integer in base-10^8 limbs,
+// least significant limb first.  Returns the number of limbs, or -1 when a
+// byte is not a digit 0..9.
+inline int digitsToLimbs(const uint8_t *d, int count, uint32_t *limbs) {
+  int n = 0;
+  uint64_t bad = 0;
+  int end = count;  // one past the last digit of the current limb
+  for (; end >= kLimbDigits; end -= kLimbDigits) {
+    const uint64_t v = load64(d + end - kLimbDigits);
+    bad |= badDigits(v);
+    limbs[n++] = digits8ToValue(v);
+  }
+  if (end > 0) {
+    uint32_t value = 0;
+    for (int k = 0; k < end; ++k) {
+      bad |= d[k] > 9;
+      value = value * 10 + d[k];
+    }
+    limbs[n++] = value;
+  }
+  return bad ? -1 : n;
+}
+
+// Writes the integer in limbs (n limbs, least significant first) as exactly
+// count digits into d[0 .. count-1], with leading zeros; higher digits of the
+// integer are not written.
+inline void limbsToDigits(const uint32_t *limbs, int n, uint8_t *d, int count) {
+  int end = count;
+  int i = 0;
+  for (; end >= kLimbDigits; end -= kLimbDigits, ++i) {
+    store64(d + end - kLimbDigits, valueToDigits8(i < n ? limbs[i] : 0));
+  }
+  if (end > 0) {
+    uint32_t value = i < n ? limbs[i] : 0;
+    for (int k = end - 1; k >= 0; --k) {
+      d[k] = static_cast<uint8_t>(value % 10);
+      value /= 10;
+    }
+  }
+}
+
+// Test builds can force every arithmetic operation through its literal
+// digit-by-digit path, so that tests compare the fast paths against it, and
+// count how often a fast path produced the result.
+#ifdef OV_TEST_HOOKS
+inline bool forceLiteralPaths = false;
+inline uint64_t fastPathHits = 0;
+inline void countFastPath() { ++fastPathHits; }
+#else
+constexpr bool forceLiteralPaths = false;
+inline void countFastPath() {}
+#endif
 
 }  // namespace ov::bcd
 

@@ -1,0 +1,423 @@
+/*
+ * bcd_addsub.cpp - decimal addition, subtraction, comparison and rounding to
+ * whole numbers.
+ *
+ * Each operation has a reference path that follows the digit-by-digit
+ * method (copies of the operands, alignment by shifting, one digit per step)
+ * and a fast path that reads the operands in place, shifted virtually, and
+ * adds eight digits per machine word.  The fast path is taken only where its
+ * result is byte-for-byte the reference result; everything else (operands
+ * that need normalizing, alignment that loses digits, bytes that are not
+ * digits) goes the reference way.
+ */
+#include "bcd/bcd_internal.h"
+
+namespace ov::bcd {
+namespace {
+
+// The result's range checks: an integer part longer than max_precision -
+// max_scale, or more than max_scale fraction digits.  Reported, not stored.
+uint8_t rangeBits(const BCD *r) {
+  uint8_t bits = 0;
+  if (r->point > max_precision - max_scale) bits |= BCD_OVERFLOW;
+  if (r->length - r->point > max_scale) bits |= BCD_TRUNCATED;
+  return bits;
+}
+
+// True when x has a nonzero digit in positions 0 .. length.
+bool hasValue(const BCD *x) {
+  const uint8_t *d = digitsOf(x);
+  for (int k = 0, n = lengthOf(x); k <= n; ++k) {
+    if (d[k] != 0) return true;
+  }
+  return false;
+}
+
+// True when x is nonzero and already in normalized form, so that normalize
+// would leave it as it is.
+bool isNormalizedNonzero(const BCD *x) {
+  const uint8_t *d = digitsOf(x);
+  return lengthOf(x) >= 1 && d[0] == 0 && d[1] != 0;
+}
+
+// ---- Reference path --------------------------------------------------------
+
+// Gives a and b the same point and length by shifting the digits of the one
+// with the smaller point to the right.  Digits shifted beyond position
+// max_precision are dropped (BCD_TRUNCATED); a shift longer than the whole
+// number clears it (BCD_OVERFLOW).
+uint8_t align(BCD *a, BCD *b) {
+  const int maxPrec = max_precision;
+  const int m = a->length > b->length ? a->length : b->length;
+  if (a->point == b->point) {
+    a->length = b->length = static_cast<uint8_t>(m);
+    return 0;
+  }
+  BCD *s = a->point < b->point ? a : b;
+  const BCD *t = s == a ? b : a;
+  const int shift = t->point - s->point;
+  int len = s->length;
+  s->point = t->point;
+  uint8_t bits = 0;
+  uint8_t *d = digitsOf(s);
+  if (len + shift > maxPrec) {
+    if (shift > maxPrec) {
+      bits = BCD_OVERFLOW;
+      std::memset(d, 0, maxPrec + 1);
+    } else {
+      bits = BCD_TRUNCATED;
+      len = maxPrec - shift;
+    }
+  }
+  if (shift <= maxPrec) {
+    std::memmove(d + shift, d, len + 1);
+    std::memset(d, 0, shift);
+  }
+  int common = len + shift > m ? len + shift : m;
+  if (common > maxPrec) common = maxPrec;
+  a->length = b->length = static_cast<uint8_t>(common);
+  return bits;
+}
+
+// Compares the magnitudes of two normalized numbers (or canonical zeros):
+// the difference of the points when they differ (-1 / +1 against a zero),
+// else the difference of the first digits that differ.
+int ucompare(const BCD *a, const BCD *b) {
+  const uint8_t *x = digitsOf(a);
+  const uint8_t *y = digitsOf(b);
+  if (a->point != b->point) {
+    if (a->point == 0 && a->length == 0 && x[1] == 0) return -1;
+    if (b->point == 0 && b->length == 0 && y[1] == 0) return 1;
+    return a->point - b->point;
+  }
+  const int la = lengthOf(a);
+  const int lb = lengthOf(b);
+  const int n = la > lb ? la : lb;
+  int k = 0;
+  if (!forceLiteralPaths) {
+    for (; k + 7 <= n; k += 8) {
+      const uint64_t u = load64(x + k);
+      const uint64_t v = load64(y + k);
+      if (u != v) {
+        const int i = __builtin_ctzll(u ^ v) / 8;
+        return x[k + i] - y[k + i];
+      }
+    }
+  }
+  for (; k <= n; ++k) {
+    if (x[k] != y[k]) return x[k] - y[k];
+  }
+  return 0;
+}
+
+// r = a + b for operands of equal sign (a and b are working copies and are
+// changed).  r's status keeps the alignment bits and the operands' bits; the
+// carry and range bits are only returned.
+uint8_t addbcds(BCD *a, BCD *b, BCD *r) {
+  uint8_t bits = static_cast<uint8_t>(align(a, b) | a->status | b->status);
+  r->status = bits;
+  r->sign = a->sign;
+  r->length = a->length;
+  r->point = a->point;
+  const int len = a->length;
+  const uint8_t *x = digitsOf(a);
+  const uint8_t *y = digitsOf(b);
+  uint8_t *z = digitsOf(r);
+  int carry = 0;
+  for (int k = len; k >= 1; --k) {
+    const int t = x[k] + y[k] + carry;
+    z[k] = static_cast<uint8_t>(t % 10);
+    carry = t / 10;
+  }
+  z[0] = static_cast<uint8_t>(carry);
+  std::memset(z + len + 1, 0, max_precision - len);
+  bits |= normalize(r);
+  if (carry != 0 && len == max_precision) bits |= BCD_TRUNCATED;
+  return static_cast<uint8_t>(bits | rangeBits(r));
+}
+
+// The sign of a - b for operands of equal sign: cmp orders |a| against |b|
+// and pairSign is the sign both operands share.  The caller takes pairSign
+// from a nonzero operand, so a zero whose sign byte is not +1 cannot turn
+// the sign of the result around.
+int8_t differenceSign(int cmp, int pairSign) {
+  if (cmp >= 0) return (pairSign > 0 || cmp == 0) ? 1 : -1;
+  return pairSign > 0 ? -1 : 1;
+}
+
+// r = a - b for operands of equal sign (working copies, changed).
+uint8_t subbcds(BCD *a, BCD *b, BCD *r) {
+  uint8_t lost = static_cast<uint8_t>(normalize(a) | normalize(b));
+  const int cmp = ucompare(a, b);
+  const int pairSign = a->length != 0 ? a->sign : b->sign;
+  uint8_t bits = static_cast<uint8_t>(align(a, b) | a->status | b->status);
+  r->status = bits;
+  r->length = a->length;
+  r->point = a->point;
+  r->sign = differenceSign(cmp, pairSign);
+  const uint8_t *big = digitsOf(cmp >= 0 ? a : b);
+  const uint8_t *small = digitsOf(cmp >= 0 ? b : a);
+  uint8_t *z = digitsOf(r);
+  const int len = a->length;
+  int borrow = 0;
+  for (int k = len; k >= 1; --k) {
+    int t = big[k] - small[k] - borrow;
+    borrow = t < 0 ? 1 : 0;
+    if (t < 0) t += 10;
+    z[k] = static_cast<uint8_t>(t);
+  }
+  z[0] = 0;
+  std::memset(z + len + 1, 0, max_precision - len);
+  bits |= normalize(r);
+  return static_cast<uint8_t>(bits | lost | rangeBits(r));
+}
+
+uint8_t addReference(const BCD *a, const BCD *b, BCD *r) {
+  WorkNumber x, y;
+  x.load(a);
+  y.load(b);
+  if (x->sign != y->sign) {
+    y->sign = static_cast<int8_t>(-y->sign);
+    return subbcds(x.get(), y.get(), r);
+  }
+  return addbcds(x.get(), y.get(), r);
+}
+
+uint8_t subReference(const BCD *a, const BCD *b, BCD *r) {
+  WorkNumber x, y;
+  x.load(a);
+  y.load(b);
+  if (x->sign != y->sign) {
+    const bool aIsZero = !hasValue(x.get());
+    x->sign = 1;
+    y->sign = 1;
+    const uint8_t bits = addbcds(x.get(), y.get(), r);
+    // A zero minuend contributes no sign: 0 - b is -b whatever 0's sign byte.
+    if (r->length != 0) r->sign = aIsZero ? static_cast<int8_t>(-b->sign) : a->sign;
+    return bits;
+  }
+  return subbcds(x.get(), y.get(), r);
+}
+
+// ---- Fast path ---------------------------------------------------------------
+
+// Where each operand's digits land once aligned: the common point, the
+// common length and the shift of each operand.  False when the alignment
+// would drop digits (the reference path handles that).
+struct Alignment {
+  int point;
+  int length;
+  int shiftA;
+  int shiftB;
+};
+
+[[gnu::always_inline]] inline bool alignInPlace(const BCD *a, const BCD *b, Alignment &al) {
+  const int la = lengthOf(a);
+  const int lb = lengthOf(b);
+  const int m = la > lb ? la : lb;
+  al.shiftA = al.shiftB = 0;
+  if (a->point == b->point) {
+    al.point = a->point;
+    al.length = m;
+    return true;
+  }
+  const bool aSmaller = a->point < b->point;
+  const int shift = aSmaller ? b->point - a->point : a->point - b->point;
+  const int len = aSmaller ? la : lb;
+  if (len + shift > max_precision) return false;
+  (aSmaller ? al.shiftA : al.shiftB) = shift;
+  al.point = aSmaller ? b->point : a->point;
+  al.length = len + shift > m ? len + shift : m;
+  return true;
+}
+
+// Adds (Subtract = false) or subtracts x - y over positions length .. 1 of
+// the aligned operands into z, eight digits per word; z[0] gets the final
+// carry (or 0).  Returns false when a byte is not a digit.
+template <bool Subtract>
+[[gnu::always_inline]] inline bool combineDigits(const uint8_t *x, int sx, const uint8_t *y, int sy, uint8_t *z, int length,
+                   int &carryOut) {
+  int carry = 0;
+  uint64_t bad = 0;
+  int k = length;
+  for (; k >= 8; k -= 8) {
+    const uint64_t u = loadWindow(x, k - sx);
+    const uint64_t v = loadWindow(y, k - sy);
+    bad |= badDigits(u) | badDigits(v);
+    const uint64_t w = Subtract ? subWindows(u, v, carry) : addWindows(u, v, carry);
+    store64(z + k - 7, __builtin_bswap64(w));
+  }
+  if (k > 0) {
+    // The head, positions 1 .. k (k < 8): one window whose bytes above
+    // position 1 are masked out, so that the carry or borrow out of
+    // position 1 lands in the byte of position 0.
+    const uint64_t mask = (uint64_t{1} << (8 * k)) - 1;
+    const uint64_t u = loadWindow(x, k - sx) & mask;
+    const uint64_t v = loadWindow(y, k - sy) & mask;
+    bad |= badDigits(u) | badDigits(v);
+    const uint64_t w = Subtract ? subWindows(u, v, carry) : addWindows(u, v, carry);
+    carry = ((w >> (8 * k)) & 0xFF) != 0 ? 1 : 0;
+    for (int i = 0; i < k; ++i) z[k - i] = static_cast<uint8_t>(w >> (8 * i));
+  }
+  carryOut = carry;
+  return bad == 0;
+}
+
+// addbcds on copies of a and b, computed without the copies.  Returns -1
+// when the reference path must do it.
+int addFast(const BCD *a, const BCD *b, BCD *r, int8_t sign) {
+  Alignment al;
+  if (!alignInPlace(a, b, al)) return -1;
+  uint8_t *z = digitsOf(r);
+  int carry = 0;
+  if (!combineDigits<false>(digitsOf(a), al.shiftA, digitsOf(b), al.shiftB, z, al.length, carry))
+    return -1;
+  z[0] = static_cast<uint8_t>(carry);
+  clearDigits(z, al.length + 1, max_precision);
+  uint8_t bits = static_cast<uint8_t>(a->status | b->status);
+  r->status = bits;
+  r->sign = sign;
+  r->length = static_cast<uint8_t>(al.length);
+  r->point = static_cast<int8_t>(al.point);
+  if (carry != 0 || al.length == 0 || z[1] == 0) bits |= normalize(r);
+  if (carry != 0 && al.length == max_precision) bits |= BCD_TRUNCATED;
+  countFastPath();
+  return bits | rangeBits(r);
+}
+
+// subbcds on copies of a and b (equal signs, pairSign their sign), computed
+// without the copies.  Only for operands already normalized and nonzero.
+int subFast(const BCD *a, const BCD *b, BCD *r, int pairSign) {
+  if (!isNormalizedNonzero(a) || !isNormalizedNonzero(b)) return -1;
+  Alignment al;
+  if (!alignInPlace(a, b, al)) return -1;
+  const int cmp = ucompare(a, b);
+  const bool aBig = cmp >= 0;
+  uint8_t *z = digitsOf(r);
+  int borrow = 0;
+  const bool ok = aBig ? combineDigits<true>(digitsOf(a), al.shiftA, digitsOf(b), al.shiftB, z,
+                                             al.length, borrow)
+                       : combineDigits<true>(digitsOf(b), al.shiftB, digitsOf(a), al.shiftA, z,
+                                             al.length, borrow);
+  if (!ok) return -1;
+  z[0] = 0;
+  clearDigits(z, al.length + 1, max_precision);
+  uint8_t bits = static_cast<uint8_t>(a->status | b->status);
+  r->status = bits;
+  r->sign = differenceSign(cmp, pairSign);
+  r->length = static_cast<uint8_t>(al.length);
+  r->point = static_cast<int8_t>(al.point);
+  if (z[1] == 0) bits |= normalize(r);
+  countFastPath();
+  return bits | rangeBits(r);
+}
+
+// ---- Rounding to whole numbers ---------------------------------------------
+
+// Raises the magnitude of x (which has fraction digits) to the next whole
+// number and drops the fraction.
+void raiseToWhole(BCD *x) {
+  uint8_t *d = digitsOf(x);
+  const int len = x->length;
+  const int point = x->point;
+  if (point < 0) {
+    std::memset(d, 0, max_precision + 1);
+    d[1] = 1;
+    x->point = 1;
+    x->length = 1;
+    return;
+  }
+  int k = point;
+  while (k > 0 && d[k] == 9) d[k--] = 0;
+  d[k] = static_cast<uint8_t>(d[k] + 1);
+  std::memset(d + point + 1, 0, len - point);
+  x->length = static_cast<uint8_t>(point);
+  if (d[0] != 0) normalize(x);
+}
+
+// Drops the fraction of x (rounding its magnitude down); a number without
+// fraction digits keeps its digits and gets length = point (at most
+// max_precision); a zero result is the canonical zero.
+void dropFraction(BCD *x) {
+  uint8_t *d = digitsOf(x);
+  const int len = x->length;
+  const int point = x->point;
+  if (point < 0) {
+    makeCanonicalZero(x);
+    return;
+  }
+  const int newLen = point < max_precision ? point : max_precision;
+  if (newLen < len) std::memset(d + newLen + 1, 0, len - newLen);
+  x->length = static_cast<uint8_t>(newLen);
+  for (int k = 0; k <= newLen; ++k) {
+    if (d[k] != 0) return;
+  }
+  makeCanonicalZero(x);
+}
+
+// Rounds x towards +infinity (up) or -infinity.  Trailing zero fraction
+// digits are dropped first, so 3.0 counts as the whole number 3.
+void roundToWhole(BCD *x, bool up) {
+  x->length = static_cast<uint8_t>(lengthOf(x));
+  trim(x);
+  const bool hasFraction = x->length > 0 && x->length > x->point;
+  const bool awayFromZero = up ? x->sign > 0 : x->sign < 0;
+  if (hasFraction && awayFromZero) {
+    raiseToWhole(x);
+  } else {
+    dropFraction(x);
+  }
+}
+
+}  // namespace
+}  // namespace ov::bcd
+
+using namespace ov::bcd;
+
+extern "C" {
+
+OV_API uint8_t bcd_add(const BCD *a, const BCD *b, BCD *r) {
+  if (!forceLiteralPaths) {
+    const int bits = a->sign == b->sign ? addFast(a, b, r, a->sign)
+                                        : subFast(a, b, r, a->sign);
+    if (bits >= 0) return static_cast<uint8_t>(bits);
+  }
+  return addReference(a, b, r);
+}
+
+OV_API uint8_t bcd_sub(const BCD *a, const BCD *b, BCD *r) {
+  if (!forceLiteralPaths) {
+    int bits;
+    if (a->sign == b->sign) {
+      bits = subFast(a, b, r, a->sign);
+    } else {
+      bits = addFast(a, b, r, 1);
+      if (bits >= 0 && r->length != 0) r->sign = hasValue(a) ? a->sign : static_cast<int8_t>(-b->sign);
+    }
+    if (bits >= 0) return static_cast<uint8_t>(bits);
+  }
+  return subReference(a, b, r);
+}
+
+OV_API int bcd_compare(const BCD *a, const BCD *b) {
+  if (!forceLiteralPaths && isNormalizedNonzero(a) && isNormalizedNonzero(b)) {
+    countFastPath();
+    if (a->sign != b->sign) return a->sign - b->sign;
+    const int cmp = ucompare(a, b);
+    return a->sign < 0 ? -cmp : cmp;
+  }
+  WorkNumber x, y;
+  x.load(a);
+  y.load(b);
+  normalize(x.get());
+  normalize(y.get());
+  if (x->sign != y->sign) return x->sign - y->sign;
+  const int16_t cmp = static_cast<int16_t>(ucompare(x.get(), y.get()));
+  return x->sign < 0 ? -cmp : cmp;
+}
+
+OV_API void bcd_ceiling(BCD *x) { roundToWhole(x, true); }
+
+OV_API void bcd_floor(BCD *x) { roundToWhole(x, false); }
+
+}  // extern "C"

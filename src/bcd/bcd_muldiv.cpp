@@ -1,0 +1,409 @@
+/*
+ * bcd_muldiv.cpp - decimal multiplication and division, both truncating.
+ *
+ * The digits of a product or quotient are produced either by the reference
+ * digit-by-digit methods (schoolbook rows; long division with a scaled
+ * divisor) or by fast paths over base-10^8 limbs.  Both produce the same
+ * digits: the fast product subtracts exactly the one partial product that
+ * the shortened schoolbook method skips, and the fast quotient is the exact
+ * integer quotient, which the long division also yields.  Operands with
+ * bytes that are not digits always take the reference path.
+ */
+#include "bcd/bcd_internal.h"
+
+namespace ov::bcd {
+namespace {
+
+constexpr int kMaxLimbs = 66;        // 512 digits in base 10^8, plus one
+constexpr int kMaxDividend = 2 * 256 + 8;
+
+// ---- Multiplication ----------------------------------------------------------
+
+// Product digits by schoolbook rows, one multiplier digit per row from the
+// right, skipping zero multiplier digits.  p[i + j] beyond max_precision is
+// not computed and its carry is lost.
+void multiplyReference(const uint8_t *x, int na, const uint8_t *y, int nb, uint8_t *p) {
+  const int maxPrec = max_precision;
+  std::memset(p, 0, na + nb + 1);
+  for (int i = nb; i >= 1; --i) {
+    const int bi = y[i];
+    if (bi == 0) continue;
+    int carry = 0;
+    for (int j = na; j >= 1; --j) {
+      if (i + j > maxPrec) continue;
+      const int t = bi * x[j] + p[i + j] + carry;
+      p[i + j] = static_cast<uint8_t>(t % 10);
+      carry = t / 10;
+    }
+    p[i] = static_cast<uint8_t>(carry);
+  }
+}
+
+// The same digits from an integer product.  A product position beyond
+// max_precision can only be position na + nb (the operands were shortened so
+// that na + nb <= max_precision + 1), reached only by the last digits of both
+// operands, so the schoolbook rows compute exactly x * y minus that one
+// partial product.  Returns false when a byte is not a digit.
+bool multiplyFast(const uint8_t *x, int na, const uint8_t *y, int nb, uint8_t *p) {
+  uint32_t xl[kMaxLimbs], yl[kMaxLimbs], prod[2 * kMaxLimbs];
+  const int nx = digitsToLimbs(x + 1, na, xl);
+  const int ny = digitsToLimbs(y + 1, nb, yl);
+  if (nx < 0 || ny < 0) return false;
+  uint64_t column[2 * kMaxLimbs];
+  for (int k = 0; k < nx + ny; ++k) column[k] = 0;
+  for (int i = 0; i < nx; ++i) {
+    for (int j = 0; j < ny; ++j) column[i + j] += static_cast<uint64_t>(xl[i]) * yl[j];
+  }
+  const int n = nx + ny;
+  uint64_t carry = 0;
+  for (int k = 0; k < n; ++k) {
+    const uint64_t t = column[k] + carry;
+    prod[k] = static_cast<uint32_t>(t % kLimbBase);
+    carry = t / kLimbBase;
+  }
+  if (na + nb > max_precision && na > 0 && nb > 0) {
+    int64_t skipped = static_cast<int64_t>(x[na]) * y[nb];
+    for (int k = 0; k < n && skipped != 0; ++k) {
+      int64_t t = static_cast<int64_t>(prod[k]) - skipped;
+      skipped = 0;
+      if (t < 0) {
+        t += kLimbBase;
+        skipped = 1;
+      }
+      prod[k] = static_cast<uint32_t>(t);
+    }
+  }
+  p[0] = 0;
+  limbsToDigits(prod, n, p + 1, na + nb);
+  countFastPath();
+  return true;
+}
+
+// ---- Division ------------------------------------------------------------------
+
+// Long division in base 10 with a scaled divisor: the quotient digits of
+// u[0 .. m + n] by v[1 .. n] (n >= 2, v[1] nonzero) into q[0 .. m]; u and v
+// are scaled in place and w is the partial-product work area.
+void divbcds(uint8_t *u, uint8_t *v, int n, uint8_t *q, int m, uint8_t *w) {
+  const int f = 10 / (v[1] + 1);
+  if (f >= 2) {
+    int carry = 0;
+    for (int k = n + m; k >= 1; --k) {
+      const int t = u[k] * f + carry;
+      u[k] = static_cast<uint8_t>(t % 10);
+      carry = t / 10;
+    }
+    u[0] = static_cast<uint8_t>(carry);
+    carry = 0;
+    for (int k = n; k >= 1; --k) {
+      const int t = v[k] * f + carry;
+      v[k] = static_cast<uint8_t>(t % 10);
+      carry = t / 10;
+    }
+  } else {
+    u[0] = 0;
+  }
+  for (int j = 0; j <= m; ++j) {
+    const int top = 10 * u[j] + u[j + 1];
+    // v[1] is at least 5 after scaling; it can only be 0 when the divisor
+    // held bytes that are not digits, which give unspecified digits but no
+    // fault.
+    int qhat = (u[j] == v[1] || v[1] == 0) ? 9 : top / v[1];
+    while (qhat * v[2] > (top - qhat * v[1]) * 10 + u[j + 2]) --qhat;
+    int carry = 0;
+    for (int k = n; k >= 1; --k) {
+      const int t = qhat * v[k] + carry;
+      w[k] = static_cast<uint8_t>(t % 10);
+      carry = t / 10;
+    }
+    w[0] = static_cast<uint8_t>(carry);
+    int borrow = 0;
+    for (int k = n; k >= 0; --k) {
+      int t = u[j + k] - w[k] - borrow;
+      borrow = 0;
+      while (t < 0) {  // once for digits; more only for bytes that are not digits
+        t += 10;
+        ++borrow;
+      }
+      u[j + k] = static_cast<uint8_t>(t);
+    }
+    q[j] = static_cast<uint8_t>(qhat);
+    if (borrow != 0) {
+      q[j] = static_cast<uint8_t>(q[j] - 1);
+      carry = 0;
+      for (int k = n; k >= 1; --k) {
+        const int t = u[j + k] + v[k] + carry;
+        u[j + k] = static_cast<uint8_t>(t % 10);
+        carry = t / 10;
+      }
+    }
+  }
+}
+
+// Quotient of base-10^8 integers: q = u / v (un >= vn >= 1 limbs, top limb of
+// v nonzero); u is used as work space.  Returns the quotient's limb count.
+int divideLimbs(uint32_t *u, int un, const uint32_t *vIn, int vn, uint32_t *q) {
+  const uint64_t base = kLimbBase;
+  if (vn == 1) {
+    const uint64_t d = vIn[0];
+    uint64_t rem = 0;
+    for (int i = un - 1; i >= 0; --i) {
+      const uint64_t t = rem * base + u[i];
+      q[i] = static_cast<uint32_t>(t / d);
+      rem = t % d;
+    }
+    return un;
+  }
+  // Scale so that the divisor's top limb is at least half the base; the
+  // quotient is unchanged and each estimate is then at most two too large.
+  const uint64_t f = base / (static_cast<uint64_t>(vIn[vn - 1]) + 1);
+  uint32_t v[kMaxLimbs];
+  uint64_t carry = 0;
+  for (int i = 0; i < vn; ++i) {
+    const uint64_t t = vIn[i] * f + carry;
+    v[i] = static_cast<uint32_t>(t % base);
+    carry = t / base;
+  }
+  carry = 0;
+  for (int i = 0; i < un; ++i) {
+    const uint64_t t = u[i] * f + carry;
+    u[i] = static_cast<uint32_t>(t % base);
+    carry = t / base;
+  }
+  u[un] = static_cast<uint32_t>(carry);
+  const uint64_t vTop = v[vn - 1];
+  const uint64_t vNext = v[vn - 2];
+  for (int j = un - vn; j >= 0; --j) {
+    const uint64_t num = u[j + vn] * base + u[j + vn - 1];
+    uint64_t qhat = num / vTop;
+    uint64_t rhat = num % vTop;
+    while (qhat >= base || qhat * vNext > rhat * base + u[j + vn - 2]) {
+      --qhat;
+      rhat += vTop;
+      if (rhat >= base) break;
+    }
+    int64_t borrow = 0;
+    carry = 0;
+    for (int i = 0; i < vn; ++i) {
+      const uint64_t prodLimb = qhat * v[i] + carry;
+      carry = prodLimb / base;
+      int64_t t = static_cast<int64_t>(u[i + j]) - static_cast<int64_t>(prodLimb % base) - borrow;
+      borrow = t < 0 ? 1 : 0;
+      if (t < 0) t += static_cast<int64_t>(base);
+      u[i + j] = static_cast<uint32_t>(t);
+    }
+    int64_t top = static_cast<int64_t>(u[j + vn]) - static_cast<int64_t>(carry) - borrow;
+    while (top < 0) {  // the estimate was one too large: add the divisor back
+      --qhat;
+      uint64_t c = 0;
+      for (int i = 0; i < vn; ++i) {
+        const uint64_t t = static_cast<uint64_t>(u[i + j]) + v[i] + c;
+        u[i + j] = static_cast<uint32_t>(t % base);
+        c = t / base;
+      }
+      top += static_cast<int64_t>(c);
+    }
+    u[j + vn] = static_cast<uint32_t>(top);
+    q[j] = static_cast<uint32_t>(qhat);
+  }
+  return un - vn + 1;
+}
+
+// The quotient digits q[0 .. m] of u[1 .. m + n] by v[1 .. n] as the exact
+// integer quotient.  Returns false when a byte is not a digit.
+bool longDivideFast(const uint8_t *u, const uint8_t *v, int n, uint8_t *q, int m) {
+  uint32_t ul[kMaxLimbs + 1], vl[kMaxLimbs], ql[kMaxLimbs];
+  int un = digitsToLimbs(u + 1, m + n, ul);
+  const int vn = digitsToLimbs(v + 1, n, vl);
+  if (un < 0 || vn < 0) return false;
+  int qn = 0;
+  if (un >= vn) qn = divideLimbs(ul, un, vl, vn, ql);
+  limbsToDigits(ql, qn, q, m + 1);
+  countFastPath();
+  return true;
+}
+
+// q[1 .. m] = the first m digits of x divided by the digit d, q[0] = 0.
+void shortDivideReference(const uint8_t *x, int d, uint8_t *q, int m) {
+  int rem = 0;
+  for (int k = 1; k <= m; ++k) {
+    const int t = rem * 10 + x[k];
+    q[k] = static_cast<uint8_t>(t / d);
+    rem = t % d;
+  }
+  q[0] = 0;
+}
+
+// The same eight digits at a time.  Returns false when a byte is not a digit.
+bool shortDivideFast(const uint8_t *x, int d, uint8_t *q, int m) {
+  if (d > 9) return false;
+  uint64_t rem = 0;
+  int k = 1;
+  for (; k + 7 <= m; k += 8) {
+    const uint64_t chunk = load64(x + k);
+    if (badDigits(chunk) != 0) return false;
+    const uint64_t t = rem * kLimbBase + digits8ToValue(chunk);
+    store64(q + k, valueToDigits8(static_cast<uint32_t>(t / d)));
+    rem = t % d;
+  }
+  for (; k <= m; ++k) {
+    if (x[k] > 9) return false;
+    const uint64_t t = rem * 10 + x[k];
+    q[k] = static_cast<uint8_t>(t / d);
+    rem = t % d;
+  }
+  q[0] = 0;
+  countFastPath();
+  return true;
+}
+
+// Normalizes and trims the quotient digits in q[0 .. length] whose position 0
+// weighs 10^point, then stores length and point.  Returns the bits of a point
+// outside -128..127.
+uint8_t finishQuotient(BCD *q, int length, int point) {
+  uint8_t *d = digitsOf(q);
+  const int maxPrec = max_precision;
+  int first = 0;
+  while (first <= length && d[first] == 0) ++first;
+  if (first > length) {
+    makeCanonicalZero(q);
+    return 0;
+  }
+  if (first == 0) {
+    int newLen = length + 1 > maxPrec ? maxPrec : length + 1;
+    std::memmove(d + 1, d, newLen);
+    d[0] = 0;
+    length = newLen;
+    point += 1;
+  } else if (first >= 2) {
+    const int shift = first - 1;
+    std::memmove(d + 1, d + first, length - first + 1);
+    std::memset(d + length - shift + 1, 0, shift);
+    length -= shift;
+    point -= shift;
+  }
+  while (length > 0 && length > point && d[length] == 0) --length;
+  q->length = static_cast<uint8_t>(length);
+  return storePoint(q, point);
+}
+
+}  // namespace
+}  // namespace ov::bcd
+
+using namespace ov::bcd;
+
+extern "C" {
+
+OV_API uint8_t bcd_mult(const BCD *a, const BCD *b, BCD *r) {
+  const int maxPrec = max_precision;
+  int na = lengthOf(a);
+  int nb = lengthOf(b);
+  uint8_t bits = 0;
+  if (na + nb > maxPrec) {
+    // Shorten the operands at the right so that the product fits: first the
+    // fraction digits of the operand that has more of them, then both.
+    int excess = na + nb - maxPrec - 1;
+    const int fa = na - a->point;
+    const int fb = nb - b->point;
+    if (fa > fb) na -= fa - fb < excess ? fa - fb : excess;
+    if (fb > fa) nb -= fb - fa < excess ? fb - fa : excess;
+    if (na + nb > maxPrec) {
+      excess = na + nb - maxPrec - 1;
+      if (nb > na) {
+        na -= excess / 2;
+        nb -= excess - excess / 2;
+      } else {
+        nb -= excess / 2;
+        na -= excess - excess / 2;
+      }
+    }
+    bits = BCD_TRUNCATED;
+    if (na < a->point || nb < b->point) bits |= BCD_OVERFLOW;
+  }
+
+  // Product positions 0 .. na + nb; na + nb may be max_precision + 1.
+  uint8_t product[256 + 8];
+  const int plen = na + nb;
+  const uint8_t *x = digitsOf(a);
+  const uint8_t *y = digitsOf(b);
+  if (forceLiteralPaths || !multiplyFast(x, na, y, nb, product)) {
+    multiplyReference(x, na, y, nb, product);
+  }
+
+  int first = 1;
+  while (first <= plen && product[first] == 0) ++first;
+  if (first > plen) {
+    makeCanonicalZero(r);
+  } else {
+    int len = plen - (first - 1);
+    if (len > maxPrec) {
+      len = maxPrec;
+      bits |= BCD_TRUNCATED;
+    }
+    uint8_t *z = digitsOf(r);
+    z[0] = 0;
+    std::memcpy(z + 1, product + first, len);
+    clearDigits(z, len + 1, maxPrec);
+    r->length = static_cast<uint8_t>(len);
+    r->sign = static_cast<int8_t>(a->sign * b->sign);
+    bits |= storePoint(r, a->point + b->point - (first - 1));
+  }
+  if (r->point > maxPrec - max_scale) bits |= BCD_OVERFLOW;
+  bits |= a->status | b->status;
+  // The canonical zero always has status 0; its bits are still returned.
+  r->status = r->length != 0 ? bits : 0;
+  return bits;
+}
+
+OV_API uint8_t bcd_div(const BCD *a, const BCD *b, BCD *q) {
+  const int maxPrec = max_precision;
+  const int maxScale = max_scale;
+  WorkNumber x, y;
+  x.load(a);
+  y.load(b);
+  const uint8_t lost = static_cast<uint8_t>(normalize(x.get()) | normalize(y.get()));
+  uint8_t bits = static_cast<uint8_t>(x->status | y->status);
+  q->status = bits;
+  if (y->length == 0) {
+    q->status |= BCD_DIVZERO;
+    return static_cast<uint8_t>(q->status | lost);
+  }
+  bits |= lost;
+  const int8_t sign = static_cast<int8_t>(x->sign * y->sign);
+  int m = x->point - y->point + maxScale + 1;
+  if (m > maxPrec) m = maxPrec;
+  if (m < 0) {
+    makeCanonicalZero(q);
+    return bits;
+  }
+  uint8_t *qd = digitsOf(q);
+  const int n = y->length;
+  int point = x->point - y->point;
+  uint8_t rangeBits = 0;
+  if (n == 1) {
+    const int d = y.digits()[1];
+    if (forceLiteralPaths || !shortDivideFast(x.digits(), d, qd, m)) {
+      shortDivideReference(x.digits(), d, qd, m);
+    }
+    point += 1;
+    // Checked on the quotient's point before normalizing.
+    if (point > maxPrec - maxScale) rangeBits = BCD_TRUNCATED | BCD_OVERFLOW;
+  } else {
+    // The working dividend: x's digits, then zeros up to position m + n.
+    uint8_t u[kMaxDividend];
+    const int xlen = x->length;
+    std::memcpy(u, x.digits(), xlen + 1);
+    if (m + n > xlen) std::memset(u + xlen + 1, 0, m + n - xlen);
+    if (forceLiteralPaths || !longDivideFast(u, y.digits(), n, qd, m)) {
+      uint8_t w[256 + 8];
+      divbcds(u, y.digits(), n, qd, m, w);
+    }
+  }
+  clearDigits(qd, m + 1, maxPrec);
+  q->sign = sign;
+  bits |= finishQuotient(q, m, point);
+  if (n >= 2 && q->point > maxPrec - maxScale) rangeBits = BCD_TRUNCATED | BCD_OVERFLOW;
+  return static_cast<uint8_t>(bits | rangeBits);
+}
+
+}  // extern "C"
