@@ -83,11 +83,21 @@ void ovbase(benchmark::State &state, Op op, bool full) {
     const BCD *a = num(ops.a[i]);
     const BCD *b = num(ops.b[i]);
     switch (op) {
-      case kAdd: benchmark::DoNotOptimize(bcd_add(a, b, r)); break;
-      case kSub: benchmark::DoNotOptimize(bcd_sub(a, b, r)); break;
-      case kMult: benchmark::DoNotOptimize(bcd_mult(a, b, r)); break;
-      case kDiv: benchmark::DoNotOptimize(bcd_div(a, b, r)); break;
-      case kCompare: benchmark::DoNotOptimize(bcd_compare(a, b)); break;
+      case kAdd:
+        benchmark::DoNotOptimize(bcd_add(a, b, r));
+        break;
+      case kSub:
+        benchmark::DoNotOptimize(bcd_sub(a, b, r));
+        break;
+      case kMult:
+        benchmark::DoNotOptimize(bcd_mult(a, b, r));
+        break;
+      case kDiv:
+        benchmark::DoNotOptimize(bcd_div(a, b, r));
+        break;
+      case kCompare:
+        benchmark::DoNotOptimize(bcd_compare(a, b));
+        break;
     }
     benchmark::ClobberMemory();
     i = (i + 1) & (kPool - 1);
@@ -103,11 +113,31 @@ void decimal128(benchmark::State &state, Op op, bool full) {
     benchmark::DoNotOptimize(a);
     benchmark::DoNotOptimize(b);
     switch (op) {
-      case kAdd: { Dec128 r = a + b; benchmark::DoNotOptimize(r); break; }
-      case kSub: { Dec128 r = a - b; benchmark::DoNotOptimize(r); break; }
-      case kMult: { Dec128 r = a * b; benchmark::DoNotOptimize(r); break; }
-      case kDiv: { Dec128 r = a / b; benchmark::DoNotOptimize(r); break; }
-      case kCompare: { int c = (a > b) - (a < b); benchmark::DoNotOptimize(c); break; }
+      case kAdd: {
+        Dec128 r = a + b;
+        benchmark::DoNotOptimize(r);
+        break;
+      }
+      case kSub: {
+        Dec128 r = a - b;
+        benchmark::DoNotOptimize(r);
+        break;
+      }
+      case kMult: {
+        Dec128 r = a * b;
+        benchmark::DoNotOptimize(r);
+        break;
+      }
+      case kDiv: {
+        Dec128 r = a / b;
+        benchmark::DoNotOptimize(r);
+        break;
+      }
+      case kCompare: {
+        int c = (a > b) - (a < b);
+        benchmark::DoNotOptimize(c);
+        break;
+      }
     }
     i = (i + 1) & (kPool - 1);
   }
@@ -115,11 +145,16 @@ void decimal128(benchmark::State &state, Op op, bool full) {
 
 const char *opName(Op op) {
   switch (op) {
-    case kAdd: return "add";
-    case kSub: return "sub";
-    case kMult: return "mult";
-    case kDiv: return "div";
-    case kCompare: return "compare";
+    case kAdd:
+      return "add";
+    case kSub:
+      return "sub";
+    case kMult:
+      return "mult";
+    case kDiv:
+      return "div";
+    case kCompare:
+      return "compare";
   }
   return "?";
 }
@@ -140,8 +175,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     }
   }
   void PrintSummary() const {
-    std::printf("\n%-14s %12s %14s %10s\n", "operation", "ovbase ns", "_Decimal128 ns",
-                "ratio");
+    std::printf("\n%-14s %12s %14s %10s\n", "operation", "ovbase ns", "_Decimal128 ns", "ratio");
     for (const char *size : {"32", "short"}) {
       for (Op op : {kAdd, kSub, kMult, kDiv, kCompare}) {
         const std::string suffix = std::string(opName(op)) + "/" + size;

@@ -287,12 +287,13 @@ void compareFastAndLiteral(uint64_t seed, int iterations, bool allowJunk) {
   for (int iter = 0; iter < iterations; ++iter) {
     Num a = randomRecord(rng, allowJunk);
     Num b = randomRecord(rng, allowJunk);
-    if (rng() % 4 == 0) b = a;                               // equal operands
-    if (rng() % 8 == 0) b->point = a->point;                 // equal points
+    if (rng() % 4 == 0) b = a;                // equal operands
+    if (rng() % 8 == 0) b->point = a->point;  // equal points
     std::vector<uint8_t> start(a.bytes.size());
     for (auto &v : start) v = static_cast<uint8_t>(rng() % 10);
-    const std::string where = "seed " + std::to_string(seed) + " iteration " + std::to_string(iter) +
-                              "\na: " + dump(a.bytes) + "\nb: " + dump(b.bytes);
+    const std::string where = "seed " + std::to_string(seed) + " iteration " +
+                              std::to_string(iter) + "\na: " + dump(a.bytes) +
+                              "\nb: " + dump(b.bytes);
     auto check = [&](const char *name, auto op) {
       const Outcome fast = run(op, false, start);
       const Outcome slow = run(op, true, start);
@@ -353,11 +354,15 @@ TEST_F(BcdProperty, FullLengthProductsAndQuotientsMatchTheLiteralPaths) {
         (*n).digits()[1] = static_cast<uint8_t>(1 + rng() % 9);
       }
       std::vector<uint8_t> start(a.bytes.size(), 0);
-      const Outcome pf = run([&](BCD *r) { return static_cast<int>(bcd_mult(a, b, r)); }, false, start);
-      const Outcome ps = run([&](BCD *r) { return static_cast<int>(bcd_mult(a, b, r)); }, true, start);
+      const Outcome pf =
+          run([&](BCD *r) { return static_cast<int>(bcd_mult(a, b, r)); }, false, start);
+      const Outcome ps =
+          run([&](BCD *r) { return static_cast<int>(bcd_mult(a, b, r)); }, true, start);
       ASSERT_TRUE(pf == ps) << limit << " mult " << dump(a.bytes) << " / " << dump(b.bytes);
-      const Outcome qf = run([&](BCD *r) { return static_cast<int>(bcd_div(a, b, r)); }, false, start);
-      const Outcome qs = run([&](BCD *r) { return static_cast<int>(bcd_div(a, b, r)); }, true, start);
+      const Outcome qf =
+          run([&](BCD *r) { return static_cast<int>(bcd_div(a, b, r)); }, false, start);
+      const Outcome qs =
+          run([&](BCD *r) { return static_cast<int>(bcd_div(a, b, r)); }, true, start);
       ASSERT_TRUE(qf == qs) << limit << " div " << dump(a.bytes) << " / " << dump(b.bytes);
     }
   }

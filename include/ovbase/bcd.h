@@ -157,7 +157,9 @@ OV_API void bcd_floor(BCD *x);
    digits of the operand with more of them first, then both) and the
    product position one beyond max_precision is never computed, so its carry
    is lost: such a product's last kept digit may be lower than the exact
-   product cut at the same place.  Returns BCD_TRUNCATED when operands were
+   product cut at the same place.  The product's length is capped at
+   max_precision before its leading zero, if any, is normalized away (so a
+   cut product can hold max_precision - 1 digits).  Returns BCD_TRUNCATED when operands were
    cut, BCD_OVERFLOW when integer digits were cut or the product has more
    than max_precision - max_scale integer digits (all kept), plus the
    operands' bits; the same bits are stored in r's status byte (0 for a zero

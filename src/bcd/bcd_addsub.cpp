@@ -33,13 +33,6 @@ bool hasValue(const BCD *x) {
   return false;
 }
 
-// True when x is nonzero and already in normalized form, so that normalize
-// would leave it as it is.
-bool isNormalizedNonzero(const BCD *x) {
-  const uint8_t *d = digitsOf(x);
-  return lengthOf(x) >= 1 && d[0] == 0 && d[1] != 0;
-}
-
 // ---- Reference path --------------------------------------------------------
 
 // Gives a and b the same point and length by shifting the digits of the one
@@ -235,8 +228,8 @@ struct Alignment {
 // the aligned operands into z, eight digits per word; z[0] gets the final
 // carry (or 0).  Returns false when a byte is not a digit.
 template <bool Subtract>
-[[gnu::always_inline]] inline bool combineDigits(const uint8_t *x, int sx, const uint8_t *y, int sy, uint8_t *z, int length,
-                   int &carryOut) {
+[[gnu::always_inline]] inline bool combineDigits(const uint8_t *x, int sx, const uint8_t *y, int sy,
+                                                 uint8_t *z, int length, int &carryOut) {
   int carry = 0;
   uint64_t bad = 0;
   int k = length;
@@ -378,8 +371,7 @@ extern "C" {
 
 OV_API uint8_t bcd_add(const BCD *a, const BCD *b, BCD *r) {
   if (!forceLiteralPaths) {
-    const int bits = a->sign == b->sign ? addFast(a, b, r, a->sign)
-                                        : subFast(a, b, r, a->sign);
+    const int bits = a->sign == b->sign ? addFast(a, b, r, a->sign) : subFast(a, b, r, a->sign);
     if (bits >= 0) return static_cast<uint8_t>(bits);
   }
   return addReference(a, b, r);
@@ -392,7 +384,8 @@ OV_API uint8_t bcd_sub(const BCD *a, const BCD *b, BCD *r) {
       bits = subFast(a, b, r, a->sign);
     } else {
       bits = addFast(a, b, r, 1);
-      if (bits >= 0 && r->length != 0) r->sign = hasValue(a) ? a->sign : static_cast<int8_t>(-b->sign);
+      if (bits >= 0 && r->length != 0)
+        r->sign = hasValue(a) ? a->sign : static_cast<int8_t>(-b->sign);
     }
     if (bits >= 0) return static_cast<uint8_t>(bits);
   }

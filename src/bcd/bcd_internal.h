@@ -87,6 +87,13 @@ inline int lengthOf(const BCD *x) {
   return x->length > max_precision ? max_precision : x->length;
 }
 
+// True when x is nonzero and already in normalized form, so that normalize
+// would leave it as it is.
+inline bool isNormalizedNonzero(const BCD *x) {
+  const uint8_t *d = digitsOf(x);
+  return lengthOf(x) >= 1 && d[0] == 0 && d[1] != 0;
+}
+
 // Stores an integer point into x.  The point byte is signed 8-bit, so a
 // number whose first digit would weigh more than 10^127 keeps point 127 and
 // BCD_OVERFLOW is returned (its value is then too small by the missing

@@ -14,7 +14,7 @@
 namespace ov::bcd {
 namespace {
 
-constexpr int kMaxLimbs = 66;        // 512 digits in base 10^8, plus one
+constexpr int kMaxLimbs = 66;  // 512 digits in base 10^8, plus one
 constexpr int kMaxDividend = 2 * 256 + 8;
 
 // ---- Multiplication ----------------------------------------------------------
@@ -321,9 +321,11 @@ OV_API uint8_t bcd_mult(const BCD *a, const BCD *b, BCD *r) {
     if (na < a->point || nb < b->point) bits |= BCD_OVERFLOW;
   }
 
-  // Product positions 0 .. na + nb; na + nb may be max_precision + 1.
+  // Product positions 0 .. na + nb; na + nb may be max_precision + 1 after
+  // shortening, but the product's length is capped at max_precision: the
+  // position beyond is never computed and does not count.
   uint8_t product[256 + 8];
-  const int plen = na + nb;
+  const int plen = na + nb > maxPrec ? maxPrec : na + nb;
   const uint8_t *x = digitsOf(a);
   const uint8_t *y = digitsOf(b);
   if (forceLiteralPaths || !multiplyFast(x, na, y, nb, product)) {
@@ -358,13 +360,25 @@ OV_API uint8_t bcd_mult(const BCD *a, const BCD *b, BCD *r) {
 OV_API uint8_t bcd_div(const BCD *a, const BCD *b, BCD *q) {
   const int maxPrec = max_precision;
   const int maxScale = max_scale;
-  WorkNumber x, y;
-  x.load(a);
-  y.load(b);
-  const uint8_t lost = static_cast<uint8_t>(normalize(x.get()) | normalize(y.get()));
+  // Normalized working copies; operands already in that form (the usual
+  // case) are read in place instead.
+  WorkNumber xCopy, yCopy;
+  const BCD *x = a;
+  const BCD *y = b;
+  uint8_t lost = 0;
+  if (forceLiteralPaths || !isNormalizedNonzero(a)) {
+    xCopy.load(a);
+    lost |= normalize(xCopy.get());
+    x = xCopy.get();
+  }
+  if (forceLiteralPaths || !isNormalizedNonzero(b)) {
+    yCopy.load(b);
+    lost |= normalize(yCopy.get());
+    y = yCopy.get();
+  }
   uint8_t bits = static_cast<uint8_t>(x->status | y->status);
   q->status = bits;
-  if (y->length == 0) {
+  if (lengthOf(y) == 0) {
     q->status |= BCD_DIVZERO;
     return static_cast<uint8_t>(q->status | lost);
   }
@@ -377,13 +391,14 @@ OV_API uint8_t bcd_div(const BCD *a, const BCD *b, BCD *q) {
     return bits;
   }
   uint8_t *qd = digitsOf(q);
-  const int n = y->length;
+  const int n = lengthOf(y);
   int point = x->point - y->point;
   uint8_t rangeBits = 0;
+  const uint8_t *xd = digitsOf(x);
   if (n == 1) {
-    const int d = y.digits()[1];
-    if (forceLiteralPaths || !shortDivideFast(x.digits(), d, qd, m)) {
-      shortDivideReference(x.digits(), d, qd, m);
+    const int d = digitsOf(y)[1];
+    if (forceLiteralPaths || !shortDivideFast(xd, d, qd, m)) {
+      shortDivideReference(xd, d, qd, m);
     }
     point += 1;
     // Checked on the quotient's point before normalizing.
@@ -391,12 +406,15 @@ OV_API uint8_t bcd_div(const BCD *a, const BCD *b, BCD *q) {
   } else {
     // The working dividend: x's digits, then zeros up to position m + n.
     uint8_t u[kMaxDividend];
-    const int xlen = x->length;
-    std::memcpy(u, x.digits(), xlen + 1);
+    const int xlen = lengthOf(x);
+    std::memcpy(u, xd, xlen + 1);
     if (m + n > xlen) std::memset(u + xlen + 1, 0, m + n - xlen);
-    if (forceLiteralPaths || !longDivideFast(u, y.digits(), n, qd, m)) {
+    if (forceLiteralPaths || !longDivideFast(u, digitsOf(y), n, qd, m)) {
+      // The long division scales the divisor: it needs a copy of its own.
+      WorkNumber v;
+      v.load(y);
       uint8_t w[256 + 8];
-      divbcds(u, y.digits(), n, qd, m, w);
+      divbcds(u, v.digits(), n, qd, m, w);
     }
   }
   clearDigits(qd, m + 1, maxPrec);
