@@ -2,12 +2,21 @@
  * ovbase/bcd.h - exact fixed-point decimal numbers (binary-coded decimal).
  *
  * Conventions:
+ *  - A decimal number is a caller-owned buffer of exactly
+ *    bcd_maxprec() + 5 bytes laid out as struct BCD: a four-byte header and
+ *    digit positions 0 .. bcd_maxprec(), one decimal digit 0-9 per byte.
+ *    The digit at position k weighs 10^(point - k).  Every position past
+ *    `length` holds 0.  Get one with bcd_allocate, give it back with
+ *    bcd_free.
  *  - The canonical zero is length 0, point 0, sign +1, status 0 and all
- *    digit positions 0.  Every result that is zero is the canonical zero,
- *    status byte included, even where the operands carried status bits (the
- *    bits are still returned).  A number of length 0 is zero whatever its
- *    other bytes say; a zero whose sign byte is -1 or 0 (from "-0",
- *    bcd_chgSign or bcd_allocate) adds and subtracts as plain zero.
+ *    digit positions 0.  Every arithmetic result that is zero (sum,
+ *    difference, product, quotient, rounding, unpacking) is the canonical
+ *    zero, status byte included, even where the operands carried status
+ *    bits (the bits are still returned).  The text reader keeps what it
+ *    read: "-0" reads as length 0 with sign -1.  A number of length 0 is
+ *    zero whatever its other bytes say; a zero whose sign byte is -1 or 0
+ *    (from "-0", bcd_chgSign or bcd_allocate) adds and subtracts as plain
+ *    zero.
  *  - Damaged records: a length byte above max_precision is read as
  *    max_precision, so no function reads or writes outside a number's
  *    max_precision + 5 bytes.  Bytes that are not digits 0-9 give
@@ -21,12 +30,6 @@
  *  - Working copies live on the stack: no arithmetic function allocates, so
  *    none can fail for want of memory.  bcd_allocate is the only decimal
  *    function of this group that takes heap memory.
- *  - A decimal number is a caller-owned buffer of exactly
- *    bcd_maxprec() + 5 bytes laid out as struct BCD: a four-byte header and
- *    digit positions 0 .. bcd_maxprec(), one decimal digit 0-9 per byte.
- *    The digit at position k weighs 10^(point - k).  Every position past
- *    `length` holds 0.  Get one with bcd_allocate, give it back with
- *    bcd_free.
  *  - Results are truncated, never rounded.  Most functions return decimal
  *    status bits (BCD_TRUNCATED, BCD_OVERFLOW, BCD_DIVZERO, BCD_TEXTCUT);
  *    arithmetic results also keep the operands' bits in their `status`
