@@ -28,12 +28,6 @@ constexpr ToInt toI8 = to<int8_t, bcd_toInt8>, toI16 = to<int16_t, bcd_toInt16>,
                 toI64 = to<int64_t, bcd_toInt64>, toU8 = to<uint8_t, bcd_toUInt8>, toU16 = to<uint16_t, bcd_toUInt16>,
                 toU32 = to<uint32_t, bcd_toUInt32>, toU64 = to<uint64_t, bcd_toUInt64>;
 
-std::string text(const BCD *x) {
-  char buf[600];
-  EXPECT_EQ(bcd_toChar(x, buf, sizeof buf), 0);
-  return buf;
-}
-
 // Stale bytes everywhere before each conversion; the status byte is never
 // written.
 TEST_F(BcdConvert, FromIntegers) {
@@ -42,9 +36,7 @@ TEST_F(BcdConvert, FromIntegers) {
       {32, [](BCD *x) { return bcd_fromInt64(INT64_MIN, x); }, 0, "-9223372036854775808@19"},
       {32, [](BCD *x) { return bcd_fromUInt64(UINT64_MAX, x); }, 0, "+18446744073709551615@20"},
       {32, [](BCD *x) { return bcd_fromInt8(INT8_MIN, x); }, 0, "-128@3"},
-      {32, [](BCD *x) { return bcd_fromInt32(INT32_MIN, x); }, 0, "-2147483648@10"},
       {32, [](BCD *x) { return bcd_fromUInt8(255, x); }, 0, "+255@3"},
-      {32, [](BCD *x) { return bcd_fromUInt32(UINT32_MAX, x); }, 0, "+4294967295@10"},
       // Too many digits: the least significant ones stay.
       {5, [](BCD *x) { return bcd_fromInt64(-1234567, x); }, O, "-34567@5"},
       {5, [](BCD *x) { return bcd_fromUInt32(99999, x); }, 0, "+99999@5"},
@@ -65,21 +57,18 @@ TEST_F(BcdConvert, FromIntegers) {
 TEST_F(BcdConvert, ToIntegers) {
   const std::string longest = "-" + std::string(127, '9') + "." + std::string(128, '5');
   const struct { ToInt to; std::string in; i128 out; int ret; int precision = 32, scale = 16; } rows[] = {
-      {toI64, "12.75", 12, T},  {toI64, "-0.5", 0, T},  {toI64, "30e-1", 3, T},  // 3.0: a zero fraction digit counts
+      {toI64, "12.75", 12, T},  {toI64, "30e-1", 3, T},  // 3.0: a zero fraction digit counts
       {toI64, "000.05", 0, T},  {toI64, "-0", 0, 0},    // not normalized; negative zero
       {toI64, "9223372036854775807", INT64_MAX, 0},     {toI64, "-9223372036854775808", INT64_MIN, 0},
       {toI64, "9223372036854775808", INT64_MIN, O},     {toI64, "-9223372036854775809", INT64_MAX, O},  // the low bits
-      {toI64, "20000000000000000000", 1553255926290448384, O},
       // 32 of 41 integer positions: no fraction, so no BCD_TRUNCATED; 10^40 mod 2^64.
       {toI64, "1e40", static_cast<int64_t>(UINT64_C(13399722918938673152)), O},
       {toU64, "18446744073709551615", UINT64_MAX, 0},   {toU64, "18446744073709551616", 0, O},
       {toU64, "0.9", 0, T},     {toU32, "-1", 0, O},    // negative into unsigned: 0
       // Narrow targets: through 64 bits, plus BCD_OVERFLOW outside their range.
-      {toI8, "127", 127, 0},    {toI8, "128", -128, O}, {toI8, "-129", 127, O},
-      {toI8, "1000.5", static_cast<int8_t>(1000), O | T},
-      {toI16, "32768", -32768, O},                      {toI32, "-2147483648.9", INT32_MIN, T},
-      {toI32, "4294967297", 1, O},                      {toU32, "4294967295", UINT32_MAX, 0},
-      {toU32, "4294967296", 0, O},                      {toU8, "-0.5", 0, O | T},  {toU8, "256.5", 0, O | T},
+      {toI8, "127", 127, 0},    {toI8, "128", -128, O}, {toI8, "-129", 127, O}, {toI16, "32768", -32768, O},
+      {toI8, "1000.5", static_cast<int8_t>(1000), O | T}, {toI32, "-2147483648.9", INT32_MIN, T},
+      {toU32, "4294967296", 0, O},  {toU16, "65535", 65535, 0},  {toU8, "-0.5", 0, O | T},  {toU8, "256.5", 0, O | T},
       // A point beyond the buffer: no position past it is read.
       {toI64, "123456", 123000, 0, 3, 0},
       // 127 integer digits wrap: -(10^127 - 1) modulo 2^64 is 1.
@@ -91,8 +80,8 @@ TEST_F(BcdConvert, ToIntegers) {
     ASSERT_LE(bcd_fromChar(c.in.c_str(), x), O) << c.in;
     const std::vector<uint8_t> before = x.bytes;
     i128 v = 7;
-    EXPECT_EQ(c.to(x, &v), c.ret) << c.in;
-    EXPECT_TRUE(v == c.out) << c.in << " gave " << str(v);
+    const int ret = c.to(x, &v);
+    EXPECT_TRUE(ret == c.ret && v == c.out) << c.in << " gave " << ret << " and " << str(v);
     EXPECT_EQ(x.bytes, before) << c.in;
   }
 }
@@ -106,14 +95,12 @@ TEST_F(BcdConvert, IntegersRoundTrip) {
     const int64_t s = static_cast<int64_t>(rng()) >> shiftBits;
     i128 v = 0;
     ASSERT_EQ(bcd_fromInt64(s, x), 0);
-    ASSERT_EQ(text(x), std::to_string(s));
+    ASSERT_EQ(show(x), std::to_string(s));
     ASSERT_TRUE(toI64(x, &v) == 0 && v == s);
-    ASSERT_TRUE(toI32(x, &v) == (s == static_cast<int32_t>(s) ? 0 : O) && v == static_cast<int32_t>(s));
     ASSERT_TRUE(toU64(x, &v) == (s < 0 ? O : 0) && v == (s < 0 ? 0 : s));
     ASSERT_EQ(bcd_fromUInt64(u, x), 0);
-    ASSERT_EQ(text(x), std::to_string(u));
+    ASSERT_EQ(show(x), std::to_string(u));
     ASSERT_TRUE(toU64(x, &v) == 0 && v == u);
-    ASSERT_TRUE(toU16(x, &v) == (u <= 65535 ? 0 : O) && v == static_cast<uint16_t>(u));
     ASSERT_TRUE(toI64(x, &v) == (u > INT64_MAX ? O : 0) && v == static_cast<int64_t>(u));
   }
 }
@@ -124,18 +111,16 @@ TEST_F(BcdConvert, FromFloatingPoint) {
   char e120[200];
   std::snprintf(e120, sizeof e120, "%.0f", 1e120);  // the double's 120 digits
   const struct { int precision, scale; double value; bool isFloat; int ret; std::string record; } rows[] = {
-      {32, 16, 123.456, false, 0, "+123456@3"},          {32, 16, 0.0, false, 0, "+@0"},
       {32, 16, 1e15, false, 0, "+1000000000000000@16"},  {32, 16, -1.0 / 3, false, 0, "-33333333333333@0"},
       {32, 16, 2e31, false, 0, "+19999999999999999271792589930496@32"},
       {32, 16, 1e-20, false, T, "+0000000000000000@0"},  // 32 fraction digits asked, cut to 16
       {32, 16, 0.1, true, 0, "+1@0"},  {32, 16, -1234.5678, true, 0, "-1234568@4"},  // widened, 6 digits
-      {32, 16, 1e40, false, O, "="},   {32, 16, -1e32, false, O, "="},  {32, 16, 3e38, true, O, "="},
-      {32, 16, HUGE_VAL, false, BCD_SYNTAX, "+@0"},  {32, 16, -HUGE_VAL, false, BCD_SYNTAX, "-@0"},
+      {32, 16, -1e32, false, O, "="},  {32, 16, 3e38, true, O, "="},  {32, 16, -HUGE_VAL, false, BCD_SYNTAX, "-@0"},
       {32, 16, std::nan(""), false, BCD_SYNTAX, "+@0"},  {32, 16, HUGE_VAL, true, BCD_SYNTAX, "+@0"},
-      {255, 255, 5e-324, false, T, "+@0"},  // 337 fraction digits asked
+      // 337 fraction digits asked for 5e-324; 1e127 and DBL_MAX lie beyond the point byte.
       {255, 255, -1.5e-100, false, 0, "-" + std::string(99, '0') + "15@0"},
       {255, 255, 1e120, false, 0, "+" + std::string(e120) + "@120"},
-      {255, 255, 1e127, false, O, "="},  {255, 255, -DBL_MAX, false, O, "="},  // beyond the point byte
+      {255, 255, 5e-324, false, T, "+@0"},  {255, 255, 1e127, false, O, "="},  {255, 255, -DBL_MAX, false, O, "="},
       {0, 0, 0.5, false, O, "="},        {0, 0, 0.05, false, T, "+@0"},
       {1, 0, -7.9, false, T, "-7@1"},    {1, 0, 12.0, false, O, "="},
   };

@@ -20,8 +20,7 @@ using i128 = __int128;
 
 // A zeroed number buffer (sign byte 0, as from bcd_allocate).
 struct Num {
-  std::vector<uint8_t> bytes;
-  Num() : bytes(bcd_maxprec() + 5u, 0) {}
+  std::vector<uint8_t> bytes = std::vector<uint8_t>(bcd_maxprec() + 5u, 0);
   BCD *operator->() { return reinterpret_cast<BCD *>(bytes.data()); }
   operator BCD *() { return operator->(); }
   uint8_t &digit(int k) { return bytes[4 + k]; }
@@ -30,11 +29,10 @@ struct Num {
 // A record laid out exactly as given, not normalized.
 inline Num raw(const std::string &digits, int point, int sign = 1) {
   Num n;
-  const size_t count = std::min<size_t>(digits.size(), bcd_maxprec());
-  n->length = static_cast<uint8_t>(count);
+  n->length = static_cast<uint8_t>(std::min<size_t>(digits.size(), bcd_maxprec()));
   n->point = static_cast<int8_t>(point);
   n->sign = static_cast<int8_t>(sign);
-  for (size_t k = 0; k < count; ++k) n.digit(static_cast<int>(k) + 1) = static_cast<uint8_t>(digits[k] - '0');
+  for (int k = 1; k <= n->length; ++k) n.digit(k) = static_cast<uint8_t>(digits[k - 1] - '0');
   return n;
 }
 
@@ -42,26 +40,21 @@ inline Num raw(const std::string &digits, int point, int sign = 1) {
 // is a zero with sign byte -1).
 inline Num N(std::string s) {
   const int sign = s[0] == '-' ? -1 : 1;
-  if (s[0] == '-') s.erase(0, 1);
-  int point = 0;
-  if (const size_t e = s.find('E'); e != std::string::npos) {
-    point = std::stoi(s.substr(e + 1));
-    s.erase(e);
-  }
-  const size_t dot = s.find('.');
-  point += static_cast<int>(dot == std::string::npos ? s.size() : dot);
-  if (dot != std::string::npos) s.erase(dot, 1);
+  if (sign < 0) s.erase(0, 1);
+  const size_t e = s.find('E');
+  int point = e == std::string::npos ? 0 : std::stoi(s.substr(e + 1));
+  s = s.substr(0, e);
+  const size_t dot = std::min(s.find('.'), s.size());
+  s.erase(dot, 1);
   const size_t lead = std::min(s.find_first_not_of('0'), s.size());
-  if (lead == s.size()) return raw("", 0, sign);
-  return raw(s.substr(lead), point - static_cast<int>(lead), sign);
+  point += static_cast<int>(dot) - static_cast<int>(lead);
+  return lead == s.size() ? raw("", 0, sign) : raw(s.substr(lead), point, sign);
 }
 
 // True when position 0 and every position past the length hold 0.
 inline bool settled(const BCD *x) {
-  for (int k = 0; k <= bcd_maxprec(); ++k) {
-    if ((k == 0 || k > x->length) && x->digits[k] != 0) return false;
-  }
-  return true;
+  const uint8_t *end = x->digits + bcd_maxprec() + 1;
+  return x->digits[0] == 0 && std::all_of(std::min(x->digits + x->length + 1, end), end, [](uint8_t d) { return d == 0; });
 }
 
 // The value as laid out: "-4.75", "1.0", "12e3" (digits, then point -
@@ -72,9 +65,8 @@ inline std::string show(const BCD *x) {
   std::string d;
   for (int k = 1; k <= x->length; ++k) d += static_cast<char>('0' + x->digits[k]);
   const bool odd = x->length && (x->digits[1] == 0 || (x->sign != 1 && x->sign != -1));
-  const std::string flag = !settled(x) || odd ? "?" : "";
+  const std::string flag = !settled(x) || odd ? "?" : "", s = x->sign < 0 ? "-" : "";
   if (x->length == 0) return (x->point == 0 && x->sign == 1 && x->status == 0 ? "0" : "0~") + flag;
-  const std::string s = x->sign < 0 ? "-" : "";
   if (x->point <= 0) return s + "0." + std::string(-x->point, '0') + d + flag;
   if (x->point >= x->length) return s + d + (x->point > x->length ? "e" + std::to_string(x->point - x->length) : "") + flag;
   return s + d.substr(0, x->point) + "." + d.substr(x->point) + flag;
@@ -95,26 +87,18 @@ class Fixture : public ::testing::Test {
   void TearDown() override { bcd_setGlobals(32, 16); ov::bcd::forceLiteralPaths = false; }
 };
 
-inline i128 pow10(int n) {
-  i128 v = 1;
-  while (n-- > 0) v *= 10;
-  return v;
+// Runs op (+ - * / or c for compare) on a and b into r.
+inline int apply(char op, const BCD *a, const BCD *b, BCD *r) {
+  return op == '+' ? bcd_add(a, b, r) : op == '-' ? bcd_sub(a, b, r) : op == '*' ? bcd_mult(a, b, r)
+         : op == '/' ? bcd_div(a, b, r) : bcd_compare(a, b);
 }
+
+inline i128 pow10(int n) { return n > 0 ? 10 * pow10(n - 1) : 1; }
 
 inline std::string str(i128 v) {
   std::string s;
   for (i128 m = v < 0 ? -v : v; s.empty() || m != 0; m /= 10) s.insert(0, 1, static_cast<char>('0' + m % 10));
   return v < 0 ? "-" + s : s;
-}
-
-// The normalized number v / 10^16; trailing zero fraction digits are kept
-// when keepZeros is set.
-inline Num fromScaled(i128 v, bool keepZeros) {
-  if (v == 0) return raw("", 0);
-  std::string s = str(v < 0 ? -v : v);
-  const int point = static_cast<int>(s.size()) - 16;
-  while (!keepZeros && s.back() == '0' && static_cast<int>(s.size()) > point) s.pop_back();
-  return raw(s, point, v < 0 ? -1 : 1);
 }
 
 // x * 10^scale as an integer, or 2^126 (no test value) when a nonzero digit
