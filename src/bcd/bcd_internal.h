@@ -113,41 +113,45 @@ inline uint8_t storePoint(BCD *x, int point) {
   return 0;
 }
 
-// Brings x into normalized form in place: position 0 holds 0 and position 1
-// a nonzero digit, or x becomes the canonical zero (status 0 included).
-// A carry in position 0 makes the number one digit longer; when that would
-// pass max_precision the last digit is dropped.  Returns the bits of
-// storePoint when the new point leaves -128..127 (0 otherwise); callers that
-// only need the form may ignore the result.
-inline uint8_t normalize(BCD *x) {
-  uint8_t *d = digitsOf(x);
-  const int len = lengthOf(x);
+// Normalizes the digits d[0 .. len] in place: a carry in position 0 moves
+// everything one place to the right (a digit that would pass max_precision
+// is dropped), leading zeros from position 1 on are shifted out, and the
+// vacated positions are cleared.  *point follows the shifts.  Returns the
+// new length, or -1 when no digit is nonzero.
+inline int normalizeDigits(uint8_t *d, int len, int *point) {
   int i = 0;
   while (i <= len && d[i] == 0) ++i;
-  if (i > len) {
+  if (i > len) return -1;
+  if (i == 0) {
+    const int newLen = len + 1 > max_precision ? max_precision : len + 1;
+    std::memmove(d + 1, d, newLen);
+    d[0] = 0;
+    *point += 1;
+    return newLen;
+  }
+  if (i >= 2) {
+    const int shift = i - 1;
+    std::memmove(d + 1, d + i, len - i + 1);
+    std::memset(d + len - shift + 1, 0, shift);
+    *point -= shift;
+    return len - shift;
+  }
+  return len;
+}
+
+// Brings x into normalized form in place: position 0 holds 0 and position 1
+// a nonzero digit, or x becomes the canonical zero (status 0 included).
+// Returns the bits of storePoint when the new point leaves -128..127 (0
+// otherwise); callers that only need the form may ignore the result.
+inline uint8_t normalize(BCD *x) {
+  int point = x->point;
+  const int len = normalizeDigits(digitsOf(x), lengthOf(x), &point);
+  if (len < 0) {
     makeCanonicalZero(x);
     return 0;
   }
-  if (i == 1) {
-    x->length = static_cast<uint8_t>(len);
-    return 0;
-  }
-  if (i == 0) {
-    // A carry sits in position 0: shift everything one place to the right.
-    // A digit that would land beyond max_precision is dropped.
-    int newLen = len + 1;
-    if (newLen > max_precision) newLen = max_precision;
-    std::memmove(d + 1, d, newLen);
-    d[0] = 0;
-    x->length = static_cast<uint8_t>(newLen);
-    return storePoint(x, x->point + 1);
-  }
-  const int shift = i - 1;
-  std::memmove(d + 1, d + i, len - i + 1);
-  std::memset(d + len - shift + 1, 0, shift);
-  d[0] = 0;
-  x->length = static_cast<uint8_t>(len - shift);
-  return storePoint(x, x->point - shift);
+  x->length = static_cast<uint8_t>(len);
+  return storePoint(x, point);
 }
 
 // Drops trailing zero fraction digits; integer digits are never dropped.

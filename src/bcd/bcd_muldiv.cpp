@@ -262,25 +262,10 @@ bool shortDivideFast(const uint8_t *x, int d, uint8_t *q, int m) {
 // outside -128..127.
 uint8_t finishQuotient(BCD *q, int length, int point) {
   uint8_t *d = digitsOf(q);
-  const int maxPrec = max_precision;
-  int first = 0;
-  while (first <= length && d[first] == 0) ++first;
-  if (first > length) {
+  length = normalizeDigits(d, length, &point);
+  if (length < 0) {
     makeCanonicalZero(q);
     return 0;
-  }
-  if (first == 0) {
-    int newLen = length + 1 > maxPrec ? maxPrec : length + 1;
-    std::memmove(d + 1, d, newLen);
-    d[0] = 0;
-    length = newLen;
-    point += 1;
-  } else if (first >= 2) {
-    const int shift = first - 1;
-    std::memmove(d + 1, d + first, length - first + 1);
-    std::memset(d + length - shift + 1, 0, shift);
-    length -= shift;
-    point -= shift;
   }
   while (length > 0 && length > point && d[length] == 0) --length;
   q->length = static_cast<uint8_t>(length);
