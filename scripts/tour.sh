@@ -6,6 +6,7 @@ scripts/setup.sh
 cmake --preset default >/dev/null
 cmake --build --preset default --target ovtool >/dev/null
 run() { echo "\$ ovtool $*"; build/ovtool "$@" || true; echo; }
+run help
 run version
 run errinfo 2
 run errinfo s_nomemory
@@ -16,3 +17,6 @@ run dec div 1 3
 run dec mul 12345678.9 0.001
 run dec pack -12.5 5 2
 run dec cmp 0.05 0.050
+run dec mul 9999999999999999 9999999999999999
+run dec div 1 0
+run dec ceil -0.5
