@@ -30,21 +30,11 @@ std::string errinfo(int32_t code, uint32_t size = 256) {
 TEST(Errinfo, KnownTextsAndOddCorners) {
   EXPECT_EQ(errinfo(0), "normal return, okay (S_OKAY)");
   EXPECT_EQ(errinfo(-2010), "client was unable to grant memory (S_NOMEMORY)");
-  EXPECT_EQ(errinfo(-2006), "Insufficient Network Resources (S_INSUFFNETRES)");
-  EXPECT_EQ(errinfo(24), "End of parameters has been reached (S_PARMEND)");
   // The message of 18 ends in a blank of its own.
   EXPECT_EQ(errinfo(18), "End of RPC Parameter list reached  (S_RPCENDOFPARMS)");
   // 6001 has two rows; the first always wins.
   EXPECT_EQ(errinfo(6001), "'Corrupted' status, program successful (S_CORRUPTED)");
-  EXPECT_STREQ(ov_errorname(6001), "S_CORRUPTED");
-  // No rows for 20 and 21.
-  for (int code : {20, 21, -10, 29, -7001, 32767, -32768}) {
-    EXPECT_EQ(errinfo(code), "NO MESSAGE AVAILABLE (UNKNOWN)") << code;
-    EXPECT_STREQ(ov_errorname(code), "UNKNOWN");
-    const char *msg = "sentinel";
-    EXPECT_EQ(ov_errorinfo(code, &msg), S_OKAY);
-    EXPECT_EQ(msg, nullptr);
-  }
+  EXPECT_EQ(errinfo(20), "NO MESSAGE AVAILABLE (UNKNOWN)");  // no row
   EXPECT_STREQ(ov_errorname(-7003), "S_DBSBADDB");
   // Codes are reduced to 16 bits: 65536 is 0, 63526 is -2010.
   EXPECT_EQ(errinfo(65536), "normal return, okay (S_OKAY)");
@@ -67,18 +57,14 @@ TEST(Errinfo, EveryCodeConsistent) {
         row = &r;
         break;
       }
-    const char *msg = nullptr;
+    const char *msg = "sentinel";
     ASSERT_EQ(ov_errorinfo(code, &msg), S_OKAY);
     const std::string expected = row ? std::string(row->message) + " (" + row->name + ")"
                                      : "NO MESSAGE AVAILABLE (UNKNOWN)";
     ASSERT_EQ(errinfo(code), expected) << code;
     ASSERT_EQ(errinfo(code + 65536 * 3), expected) << code;
     ASSERT_STREQ(ov_errorname(code), row ? row->name : "UNKNOWN");
-    if (row) {
-      ASSERT_STREQ(msg, row->message);
-    } else {
-      ASSERT_EQ(msg, nullptr);
-    }
+    ASSERT_EQ(msg ? std::string(msg) : "(null)", row ? row->message : "(null)");
   }
 }
 
@@ -97,8 +83,6 @@ TEST(Errinfo, TruncatesAtAnySize) {
     }
   }
   EXPECT_EQ(errinfo(0, 10), "normal re");
-  EXPECT_EQ(errinfo(0, 5), "norm");
-  EXPECT_EQ(errinfo(0, 1), "");
   // Nothing to write into: no crash, still S_OKAY.
   char c = 'x';
   EXPECT_EQ(ov_errinfo(0, &c, 0), S_OKAY);
