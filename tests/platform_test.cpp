@@ -154,7 +154,9 @@ TEST(PlatformLimits, HandleLimitIsLow16BitsOfSoftLimit) {
   // Raising the soft limit past 16 bits needs privilege; where allowed,
   // 65536 + 300 reads as 300.
   rlimit high{65536 + 300, std::max<rlim_t>(saved.rlim_max, 65536 + 300)};
-  if (setrlimit(RLIMIT_NOFILE, &high) == 0) EXPECT_EQ(ov_getOSHandleLimit(), 300);
+  if (setrlimit(RLIMIT_NOFILE, &high) == 0) {
+    EXPECT_EQ(ov_getOSHandleLimit(), 300);
+  }
   rlimit low{517, saved.rlim_max};
   ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
   EXPECT_EQ(ov_getOSHandleLimit(), 517);
