@@ -89,17 +89,35 @@ TEST(TxtArgv, SplitsAtWhitespaceIntoOneBlock) {
   EXPECT_EQ(ov_testOutstandingBlocks(), before);
 }
 
-TEST(TxtArgv, OutOfMemory) {
+// Exhausted memory: StrToArgv reports S_NOMEMORY with the count set and the
+// vector untouched; StrArrayCat returns null and a buffer passed in stays
+// the caller's, intact and still described by *bufSize.  Nothing leaks.
+TEST(TxtOutOfMemory, ArgvAndArrayCat) {
   const int64_t before = ov_testOutstandingBlocks();
   char **const sentinel = reinterpret_cast<char **>(0x1234);
   int32_t argc = -1;
   char **argv = sentinel;
   ov_testFailAllocation(0);
   EXPECT_EQ(StrToArgv(" one two three ", &argc, &argv, nullptr), S_NOMEMORY);
-  EXPECT_EQ(argc, 3);  // counted before the allocation
+  EXPECT_EQ(argc, 3);
   EXPECT_EQ(argv, sentinel);
+
+  const char *parts[] = {"alpha", nullptr, "beta", "gamma"};
+  uint64_t size = 9;
+  ov_testFailAllocation(0);
+  EXPECT_EQ(StrArrayCat(parts, 4, nullptr, &size, nullptr), nullptr);
+  EXPECT_EQ(size, 9u);
   EXPECT_EQ(ov_testOutstandingBlocks(), before);
+
+  char *buffer = static_cast<char *>(ov_getMem(4, nullptr, MEM_COPY, "old", 4));
+  size = 4;
+  ov_testFailAllocation(0);
+  EXPECT_EQ(StrArrayCat(parts, 4, buffer, &size, nullptr), nullptr);
   ov_testFailAllocation(-1);
+  EXPECT_STREQ(buffer, "old");
+  EXPECT_EQ(size, 4u);
+  ov_freeMemory(buffer, nullptr);
+  EXPECT_EQ(ov_testOutstandingBlocks(), before);
 }
 
 TEST(TxtArrayCat, AllocatesGrowsOrReuses) {
@@ -126,34 +144,7 @@ TEST(TxtArrayCat, AllocatesGrowsOrReuses) {
   EXPECT_EQ(size, 100u);
   EXPECT_EQ(ov_testAllocationCount(), 0);
   EXPECT_STREQ(buffer, "abcd");
-  const char *nulls[] = {nullptr, nullptr};
-  EXPECT_STREQ(StrArrayCat(nulls, 2, buffer, &size, nullptr), "");
-  std::strcpy(buffer, "q");
-  EXPECT_STREQ(StrArrayCat(nullptr, 5, buffer, &size, nullptr), "");
-  ov_freeMemory(buffer, nullptr);
-  EXPECT_EQ(ov_testOutstandingBlocks(), before);
-}
-
-TEST(TxtArrayCat, OutOfMemory) {
-  const int64_t before = ov_testOutstandingBlocks();
-  const char *parts[] = {"alpha", nullptr, "beta", "gamma"};
-  ov_testFailAllocation(0);
-  uint64_t size = 9;
-  EXPECT_EQ(StrArrayCat(parts, 4, nullptr, &size, nullptr), nullptr);
-  EXPECT_EQ(size, 9u);
-  EXPECT_EQ(ov_testOutstandingBlocks(), before);
-
-  // A buffer passed in survives intact, still described by *bufSize.
-  char *buffer = static_cast<char *>(ov_getMem(4, nullptr, MEM_COPY, "old", 4));
-  ASSERT_NE(buffer, nullptr);
-  size = 4;
-  ov_testFailAllocation(0);
-  EXPECT_EQ(StrArrayCat(parts, 4, buffer, &size, nullptr), nullptr);
-  EXPECT_STREQ(buffer, "old");
-  EXPECT_EQ(size, 4u);
-  EXPECT_EQ(ov_testOutstandingBlocks(), before + 1);
-
-  ov_testFailAllocation(-1);
+  EXPECT_STREQ(StrArrayCat(nullptr, 5, buffer, &size, nullptr), "");  // no strings
   ov_freeMemory(buffer, nullptr);
   EXPECT_EQ(ov_testOutstandingBlocks(), before);
 }
