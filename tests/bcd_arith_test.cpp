@@ -19,46 +19,40 @@ Num operand(std::string s) {
   const size_t hash = std::min(s.find('#'), s.size()), at = s.find('@');
   const int status = hash < s.size() ? std::stoi(s.substr(hash + 1)) : 0, sign = s[0] == '-' ? -1 : 1;
   s.erase(hash);
-  Num n = at != std::string::npos ? raw(s.substr(sign < 0, at - (sign < 0)), std::stoi(s.substr(at + 1)), sign)
-          : s == "fresh"          ? Num()
-                                  : N(s);
+  Num n = at == std::string::npos ? (s == "fresh" ? Num() : N(s))
+                                  : raw(s.substr(sign < 0, at - (sign < 0)), std::stoi(s.substr(at + 1)), sign);
   n->status = static_cast<uint8_t>(status);
   return n;
 }
 
-// op is + - * / or c (compare: ret is the order, no result).  The result
+// op is + - * / or c (compare: ret is the order, no result), or u / d
+// (ceiling / floor of a copy of a; b is unused).  The result
 // must show as given and carry the given status byte.  It starts as -42.5,
-// which division by zero leaves as it is.
-struct Row {
-  char op;
-  const char *a, *b;
-  int ret;
-  const char *result = nullptr;
-  int status = 0;
-};
+// which division by zero leaves as it is.  Rows may set other limits.
+struct Row { char op; const char *a, *b; int ret; const char *result = ""; int status = 0, precision = 32, scale = 16; };
 
 void check(const Row &c) {
   for (bool literal : {false, true}) {
     ov::bcd::forceLiteralPaths = literal;
     Num a = operand(c.a), b = operand(c.b), r = N("-42.5");  // stale digits must go
     const std::vector<uint8_t> before[] = {a.bytes, b.bytes};
-    const int got = apply(c.op, a, b, r);
+    const int got = c.op == 'u' || c.op == 'd' ? (r.bytes = a.bytes, c.op == 'u' ? bcd_ceiling(r) : bcd_floor(r), 0)
+                                               : apply(c.op, a, b, r);
     const std::string what = std::string(c.a) + " " + c.op + " " + c.b + (literal ? " (literal)" : "");
-    EXPECT_EQ(got, c.ret) << what;
     EXPECT_TRUE(a.bytes == before[0] && b.bytes == before[1]) << what << ": operand changed";
-    if (c.op == 'c') continue;
-    EXPECT_EQ(show(r), c.result) << what;
-    EXPECT_EQ(r->status, c.status) << what;
+    EXPECT_EQ(got, c.ret) << what;
+    EXPECT_TRUE(c.op == 'c' || (show(r) == c.result && r->status == c.status)) << what << " gave " << show(r);
   }
 }
 
 constexpr int T = BCD_TRUNCATED, O = BCD_OVERFLOW;
 
 TEST_F(BcdArith, DocumentedCases) {
+  const std::string third = "0." + std::string(254, '3'), clamped = "1" + std::string(126, '0') + "." + std::string(74, '0');
+  const std::string top = "1" + std::string(31, '0') + "e9";  // point 41: length 32
   const Row rows[] = {
-      {'+', "0.5", "0.5", 0, "1.0"},  // trailing fraction zeros stay
-      {'-', "1.5#1", "1.5", T, "0"},  // a zero result is canonical; the bits are returned
-      {'+', "1.5#1", "2", T, "3.5", T},
+      // Fraction zeros stay; operand bits are kept, except in a zero result.
+      {'+', "0.5", "0.5", 0, "1.0"}, {'-', "1.5#1", "1.5", T, "0"}, {'+', "1.5#1", "2", T, "3.5", T},
       {'+', "9999999999999999", "1", O, "10000000000000000"},  // range bits are only returned
       {'+', "0.00000000000000001", "0.00000000000000002", T, "0.00000000000000003"},
       // Points 21 and -14: the small operand is shifted out, length 32.
@@ -67,13 +61,17 @@ TEST_F(BcdArith, DocumentedCases) {
       // A carry out of a full-length sum drops the last digit.
       {'+', "9999999999999999.9999999999999999", "0.0000000000000001", T | O, "10000000000000000.000000000000000"},
       // Zeros of any sign byte are plain zero.
-      {'+', "fresh", "-5", 0, "-5"}, {'-', "fresh", "5", 0, "-5"}, {'-', "fresh", "-5", 0, "5"}, {'-', "-@0", "-5", 0, "5"},
-      {'-', "-0@1", "-5", 0, "5"}, {'+', "-@0", "5", 0, "5"}, {'+', "5", "-@0", 0, "5"}, {'-', "-5", "-@0", 0, "-5"},
-      {'-', "5", "fresh", 0, "5"}, {'-', "-@0", "0", 0, "0"}, {'+', "-@0", "-0@1", 0, "0"}, {'-', "fresh", "fresh", 0, "0"},
-      // Compare: sign difference, point difference, digit difference.
-      {'c', "-1", "1", -2},      {'c', "-2", "-1", -1},     {'c', "-100", "-5", -2},  {'c', "1.25", "1.75", -5},
-      {'c', "05@0", "0.05", 0},  {'c', "1.50", "1.5", 0},   {'c', "0", "0.5", -5},    {'c', "0.05", "0", 1},
-      {'c', "0", "-3", 2},       {'c', "-@0", "0", 0},      {'c', "12345678901234567890.5", "12345678901234567890.7", -2},
+      {'+', "fresh", "-5", 0, "-5"}, {'-', "fresh", "5", 0, "-5"}, {'-', "-0@1", "-5", 0, "5"}, {'+', "-@0", "5", 0, "5"},
+      {'+', "5", "-@0", 0, "5"}, {'-', "-5", "-@0", 0, "-5"}, {'-', "-@0", "0", 0, "0"}, {'-', "fresh", "fresh", 0, "0"},
+      // Compare: sign difference (zero counts as positive), point difference, digit difference.
+      {'c', "-1", "1", -2}, {'c', "-2", "-1", -1}, {'c', "-100", "-5", -2}, {'c', "1.25", "1.75", -5},
+      {'c', "05@0", "0.05", 0}, {'c', "1.50", "1.5", 0}, {'c', "0.05", "0", 1}, {'c', "0", "-3", 2}, {'c', "-@0", "0", 0},
+      // Ceiling and floor keep the status byte unless the result is zero; 3.0
+      // is whole; a point beyond max_precision keeps max_precision digits.
+      {'u', "-9.5#1", "0", 0, "-9", 1}, {'d', "-9.5#1", "0", 0, "-10", 1}, {'u', "0.05#1", "0", 0, "1", 1},
+      {'d', "0.05#1", "0", 0, "0"}, {'u', "-0.5#1", "0", 0, "0"}, {'d', "-0.5#1", "0", 0, "-1", 1},
+      {'u', "3.0#1", "0", 0, "3", 1}, {'u', "05@0#1", "0", 0, "1", 1}, {'d', "05@0#1", "0", 0, "0"},
+      {'d', "1@3#1", "0", 0, "100", 1}, {'u', "1@41#1", "0", 0, top.c_str(), 1},
       // Products keep fraction zeros; zero products are canonical.
       {'*', "1.5", "2", 0, "3.0"}, {'*', "05@0", "3", 0, "0.15"}, {'*', "7#2", "0", O, "0"},
       {'*', "9999999999999999", "9999999999999999", O, "99999999999999980000000000000001", O},
@@ -86,65 +84,38 @@ TEST_F(BcdArith, DocumentedCases) {
       // 23 + 12 digits: the first operand (more fraction digits) loses 2.
       {'*', "1.2345678901234567890123", "12345678901.2", T, "15241578753.19616034329065703581", T},
       // Quotients: 16 fraction digits for a one-digit divisor, else 17.
-      {'/', "1", "3", 0, "0.3333333333333333"},   {'/', "1", "30", 0, "0.03333333333333333"},
+      {'/', "1", "3", 0, "0.3333333333333333"}, {'/', "1", "30", 0, "0.03333333333333333"}, {'/', "1E-10#1", "1E10", T, "0"},
       {'/', "1", "7.0", 0, "0.14285714285714285"}, {'/', "2", "-0.03", 0, "-66.6666666666666666"},
-      {'/', "0025@1", "5", 0, "0.005"}, {'/', "1E-10#1", "1E10", T, "0"}, {'/', "0", "3.7", 0, "0"},
       // Integer part too long; one-digit divisors judge the point before
       // normalizing (1E16 / 5 = 2E15 still reports it).
       {'/', "1E16", "5", T | O, "2000000000000000"}, {'/', "1E16", "50", 0, "200000000000000"},
-      {'/', "1E17", "1.1", T | O, "90909090909090909.09090909090909"},
+      {'/', "1E17", "1.1", T | O, "90909090909090909.09090909090909"}, {'/', "0025@1", "5", 0, "0.005"},
       // Division by zero writes only the status byte of the result.
       {'/', "1#1", "0", BCD_DIVZERO | T, "-42.5", BCD_DIVZERO | T}, {'/', "1", "-000@1", BCD_DIVZERO, "-42.5", BCD_DIVZERO},
-  };
-  for (const Row &c : rows) check(c);
-}
-
-TEST_F(BcdArith, CasesUnderOtherLimits) {
-  const std::string third = "0." + std::string(254, '3');
-  const std::string clamped = "1" + std::string(126, '0') + "." + std::string(74, '0');
-  const struct { int precision, scale; Row row; } rows[] = {
-      // One position: 3 x 4 keeps only the carry the skipped position never made.
-      {1, 0, {'*', "3", "4", T, "0"}},
-      // 255 digits: 1/3 has 254 threes after a leading zero position.
-      {255, 255, {'/', "1", "3", T | O, third.c_str()}},
+      // One position: 3 x 4 keeps only the carry the skipped position never
+      // made.  255 digits: 1/3 has 254 threes after a leading zero position.
+      {'*', "3", "4", T, "0", 0, 1, 0}, {'/', "1", "3", T | O, third.c_str(), 0, 255, 255},
       // Points beyond the signed byte: kept at 127 with BCD_OVERFLOW (the
       // digits stay, so the value is off by the missing powers of ten), or
       // the canonical zero with BCD_TRUNCATED.
-      {255, 0, {'*', "1E100", "1E100", O, "1e126", O}}, {255, 0, {'*', "1E-100", "1E-100", T, "0"}},
-      {255, 0, {'+', "9@127", "1E126", O, "10e125"}},  {255, 0, {'/', "1E100", "1E-100", O, clamped.c_str()}},
+      {'*', "1E100", "1E100", O, "1e126", O, 255, 0}, {'*', "1E-100", "1E-100", T, "0", 0, 255, 0},
+      {'+', "9@127", "1E126", O, "10e125", 0, 255, 0}, {'/', "1E100", "1E-100", O, clamped.c_str(), 0, 255, 0},
   };
-  for (const auto &c : rows) {
+  for (const Row &c : rows) {
     ASSERT_EQ(bcd_setGlobals(c.precision, c.scale), 0);
-    check(c.row);
+    check(c);
   }
 }
 
-// The status byte (1 here) is kept unless the result is zero.
-TEST_F(BcdArith, CeilingAndFloor) {
-  const std::string top = "1" + std::string(31, '0') + "e9";  // point 41: length 32
-  const struct { const char *in, *ceiling, *floor; } rows[] = {
-      {"9.5", "10", "9"}, {"-9.5", "-9", "-10"}, {"0.05", "1", "0"}, {"-0.5", "0", "-1"},  {"3.0", "3", "3"},
-      {"-3.00", "-3", "-3"}, {"0", "0", "0"}, {"05@0", "1", "0"}, {"1@3", "100", "100"}, {"1@41", top.c_str(), top.c_str()},
-  };
-  for (const auto &c : rows) {
-    for (bool up : {true, false}) {
-      Num x = operand(std::string(c.in) + "#1");
-      up ? bcd_ceiling(x) : bcd_floor(x);
-      const std::string want = std::string(up ? c.ceiling : c.floor) + (x->length ? "/1" : "/0");
-      EXPECT_EQ(show(x) + "/" + std::to_string(x->status), want) << c.in;
-    }
-  }
-}
-
-// back: the number unpacked again, with the packing bits as its status.
+// back: the number unpacked again (trailing zeros dropped when trim is
+// set), with the packing bits as its status.
 TEST_F(BcdArith, PackBytesAndUnpack) {
-  const struct { const char *in; int precision, scale, ret; const char *hex, *back; } rows[] = {
-      {"-12.5", 5, 2, 0, "05024098749040", "-12.50"},  {"12.5", 5, 2, 0, "0502C0012500C0", "12.50"},
-      {"123.456", 4, 1, T, "0401C11234C1", "123.4"},   {"12345.6", 4, 1, O, "0401C23456C2", "345.6"},
-      {"0", 5, 3, 0, "0503C0000000C0", "0"},          {"-0@1", 3, 1, 0, "0301C00000C0", "0"},
-      {"1E40", 5, 0, O, "0500C2000000C2", "0"},        {"0.5", 2, 4, O, "0204C200C2", "0"},
+  const struct { const char *in; int precision, scale, ret; const char *hex, *back; int trim = 0; } rows[] = {
+      {"-12.5", 5, 2, 0, "05024098749040", "-12.50"}, {"12.5", 5, 2, 0, "0502C0012500C0", "12.5", 1},
+      {"123.456", 4, 1, T, "0401C11234C1", "123.4"},  {"12345.6", 4, 1, O, "0401C23456C2", "345.6"},
+      {"-0@1", 3, 1, 0, "0301C00000C0", "0"},         {"1E40", 5, 0, O, "0500C2000000C2", "0"},
+      {"0", 2, 5, 0, "0205C000C0", "0"}, {"0.0012", 2, 4, 0, "0204C012C0", "0.0012"},
       {"0.05", 32, 0, T, "2000C1" "00000000000000000000000000000000" "C1", "0"},
-      {"0", 2, 5, 0, "0205C000C0", "0"},               {"0.0012", 2, 4, 0, "0204C012C0", "0.0012"},
   };
   const char *hexDigits = "0123456789ABCDEF";
   for (const auto &c : rows) {
@@ -152,41 +123,33 @@ TEST_F(BcdArith, PackBytesAndUnpack) {
     EXPECT_EQ(bcd_pack(operand(c.in), out, c.precision, c.scale), c.ret) << c.in;
     std::string hex;
     for (size_t k = 0; k < std::strlen(c.hex) / 2; ++k) hex += {hexDigits[out[k] >> 4], hexDigits[out[k] & 15]};
-    EXPECT_EQ(hex, c.hex) << c.in;
     Num x = operand("-7.25#3");
-    EXPECT_EQ(bcd_unpack(out, x, 0), 0) << c.in;
-    EXPECT_EQ(show(x), c.back) << c.in;
+    EXPECT_EQ(bcd_unpack(out, x, c.trim), 0) << c.in;
+    EXPECT_EQ(hex + " " + show(x), c.hex + (" " + std::string(c.back))) << c.in;
     EXPECT_EQ(x->status, x->length ? c.ret : 0) << c.in;
   }
-  uint8_t out[8] = {};
-  Num x;
-  EXPECT_EQ(bcd_pack(N("-12.5"), out, 5, 2), 0);
-  EXPECT_EQ(bcd_unpack(out, x, 1), 0);  // trailing zeros dropped
-  EXPECT_EQ(show(x), "-12.5");
   // Refusals leave the target alone.
-  out[0] = 0xEE;
-  EXPECT_EQ(bcd_pack(N("1"), out, 33, 0) + bcd_pack(N("1"), out, 5, 17), -2);
-  EXPECT_EQ(out[0], 0xEE);
+  uint8_t out[8] = {0xEE};
+  Num x = N("-12.5");
+  EXPECT_EQ(bcd_pack(x, out, 33, 0) + bcd_pack(x, out, 5, 17), -2);
   const uint8_t tooPrecise[] = {33, 0, 0xC0}, tooScaled[] = {2, 17, 0xC0, 0, 0xC0};
   EXPECT_EQ(bcd_unpack(tooPrecise, x, 0) + bcd_unpack(tooScaled, x, 0), -2);
-  EXPECT_EQ(show(x), "-12.5");
+  EXPECT_EQ(show(x) + " " + std::to_string(out[0]), "-12.5 238");
   // A packed 1 followed by 199 zeros: point 200 does not fit the point
   // byte, point 100 (scale 100) does.
   bcd_setGlobals(255, 255);
-  std::vector<uint8_t> big = {200, 0, 0xC0, 0x10};
-  big.resize(3 + 100 + 1);
+  std::vector<uint8_t> big(3 + 100 + 1);
+  big[0] = 200, big[2] = 0xC0, big[3] = 0x10;
   Num y;
   EXPECT_EQ(bcd_unpack(big.data(), y, 0), -1);
   big[1] = 100;
-  EXPECT_EQ(bcd_unpack(big.data(), y, 0), 0);
-  EXPECT_EQ(rec(y), "+1" + std::string(199, '0') + "@100");
+  EXPECT_TRUE(bcd_unpack(big.data(), y, 0) == 0 && rec(y) == "+1" + std::string(199, '0') + "@100") << rec(y);
 }
 
 TEST_F(BcdArith, LimitsAllocationAndQueries) {
-  EXPECT_EQ(bcd_setGlobals(256, 10) + bcd_setGlobals(10, 256), -2);
-  EXPECT_EQ(bcd_maxprec(), 32);
-  EXPECT_EQ(bcd_setGlobals(4, 9), 0);  // scale above precision is accepted
-  EXPECT_TRUE(bcd_maxprec() == 4 && bcd_maxscale() == 9);
+  EXPECT_TRUE(bcd_setGlobals(256, 10) + bcd_setGlobals(10, 256) == -2 && bcd_maxprec() == 32 && bcd_maxscale() == 16);
+  // Scale above precision is accepted.
+  EXPECT_TRUE(bcd_setGlobals(4, 9) == 0 && bcd_maxprec() == 4 && bcd_maxscale() == 9);
 
   const auto query = [](BCD *x) { return std::to_string(bcd_isZero(x)) + "/" + std::to_string(bcd_sign(x)); };
   const int64_t before = ov_testOutstandingBlocks();
@@ -194,10 +157,8 @@ TEST_F(BcdArith, LimitsAllocationAndQueries) {
   EXPECT_EQ(bcd_allocate(nullptr), nullptr);
   BCD *x = bcd_allocate(nullptr);  // the hook fails one allocation only
   ASSERT_NE(x, nullptr);
-  EXPECT_EQ(rec(x) + "/" + std::to_string(x->status), "0@0/0");  // all bytes zero
-  EXPECT_EQ(query(x), "1/0");
-  bcd_free(x);
-  bcd_free(nullptr);
+  EXPECT_EQ(rec(x) + "/" + std::to_string(x->status) + " " + query(x), "0@0/0 1/0");  // all bytes zero
+  bcd_free(x), bcd_free(nullptr);
   EXPECT_EQ(ov_testOutstandingBlocks(), before);
 
   Num v = N("-4.5"), z = N("-0");

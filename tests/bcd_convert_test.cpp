@@ -2,7 +2,6 @@
 // point: records, overflow and truncation bits, the low bits kept on
 // overflow, tiny and large limits, and seeded properties against the
 // machine's own formatting.
-#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -17,12 +16,7 @@ constexpr int T = BCD_TRUNCATED, O = BCD_OVERFLOW;
 
 // Every integer target through one signature.
 template <typename V, int (*F)(const BCD *, V *)>
-int to(const BCD *x, i128 *out) {
-  V v = 0;
-  const int r = F(x, &v);
-  *out = v;
-  return r;
-}
+int to(const BCD *x, i128 *out) { V v = 0; const int r = F(x, &v); return *out = v, r; }
 using ToInt = int (*)(const BCD *, i128 *);
 constexpr ToInt toI8 = to<int8_t, bcd_toInt8>, toI16 = to<int16_t, bcd_toInt16>, toI32 = to<int32_t, bcd_toInt32>,
                 toI64 = to<int64_t, bcd_toInt64>, toU8 = to<uint8_t, bcd_toUInt8>, toU16 = to<uint16_t, bcd_toUInt16>,
@@ -34,45 +28,39 @@ TEST_F(BcdConvert, FromIntegers) {
   const struct { int precision; int (*from)(BCD *); int ret; const char *record; } rows[] = {
       {32, [](BCD *x) { return bcd_fromInt64(0, x); }, 0, "+@0"},
       {32, [](BCD *x) { return bcd_fromInt64(INT64_MIN, x); }, 0, "-9223372036854775808@19"},
-      {32, [](BCD *x) { return bcd_fromUInt64(UINT64_MAX, x); }, 0, "+18446744073709551615@20"},
       {32, [](BCD *x) { return bcd_fromInt8(INT8_MIN, x); }, 0, "-128@3"},
-      {32, [](BCD *x) { return bcd_fromUInt8(255, x); }, 0, "+255@3"},
       // Too many digits: the least significant ones stay.
       {5, [](BCD *x) { return bcd_fromInt64(-1234567, x); }, O, "-34567@5"},
-      {5, [](BCD *x) { return bcd_fromUInt32(99999, x); }, 0, "+99999@5"},
       {5, [](BCD *x) { return bcd_fromUInt32(100000, x); }, O, "+00000@5"},
       {1, [](BCD *x) { return bcd_fromInt16(-19, x); }, O, "-9@1"},
-      {0, [](BCD *x) { return bcd_fromInt8(1, x); }, O, "+@0"},
-      {0, [](BCD *x) { return bcd_fromInt8(0, x); }, 0, "+@0"},
+      {0, [](BCD *x) { return bcd_fromUInt8(1, x); }, O, "+@0"},
   };
   for (const auto &c : rows) {
     ASSERT_EQ(bcd_setGlobals(c.precision, 0), 0);
     Num x;
     std::fill(x.bytes.begin(), x.bytes.end(), 0x77);
-    EXPECT_EQ(c.from(x), c.ret) << c.record;
-    EXPECT_EQ(rec(x) + "/" + std::to_string(x->status), c.record + std::string("/119"));
+    const int ret = c.from(x);
+    EXPECT_EQ(std::to_string(ret) + " " + rec(x) + "/" + std::to_string(x->status),
+              std::to_string(c.ret) + " " + c.record + "/119");
   }
 }
 
 TEST_F(BcdConvert, ToIntegers) {
   const std::string longest = "-" + std::string(127, '9') + "." + std::string(128, '5');
   const struct { ToInt to; std::string in; i128 out; int ret; int precision = 32, scale = 16; } rows[] = {
-      {toI64, "12.75", 12, T},  {toI64, "30e-1", 3, T},  // 3.0: a zero fraction digit counts
-      {toI64, "000.05", 0, T},  {toI64, "-0", 0, 0},    // not normalized; negative zero
-      {toI64, "9223372036854775807", INT64_MAX, 0},     {toI64, "-9223372036854775808", INT64_MIN, 0},
-      {toI64, "9223372036854775808", INT64_MIN, O},     {toI64, "-9223372036854775809", INT64_MAX, O},  // the low bits
+      // 3.0: a zero fraction digit counts; 0.05 not normalized; negative zero.
+      {toI64, "12.75", 12, T}, {toI64, "30e-1", 3, T}, {toI64, "000.05", 0, T}, {toI64, "-0", 0, 0},
+      {toI64, "-9223372036854775808", INT64_MIN, 0}, {toI64, "9223372036854775808", INT64_MIN, O},  // the low bits
       // 32 of 41 integer positions: no fraction, so no BCD_TRUNCATED; 10^40 mod 2^64.
       {toI64, "1e40", static_cast<int64_t>(UINT64_C(13399722918938673152)), O},
-      {toU64, "18446744073709551615", UINT64_MAX, 0},   {toU64, "18446744073709551616", 0, O},
-      {toU64, "0.9", 0, T},     {toU32, "-1", 0, O},    // negative into unsigned: 0
+      // Negative into unsigned: 0.
+      {toU64, "18446744073709551615", UINT64_MAX, 0}, {toU64, "18446744073709551616", 0, O}, {toU32, "-1", 0, O},
       // Narrow targets: through 64 bits, plus BCD_OVERFLOW outside their range.
-      {toI8, "127", 127, 0},    {toI8, "128", -128, O}, {toI8, "-129", 127, O}, {toI16, "32768", -32768, O},
-      {toI8, "1000.5", static_cast<int8_t>(1000), O | T}, {toI32, "-2147483648.9", INT32_MIN, T},
-      {toU32, "4294967296", 0, O},  {toU16, "65535", 65535, 0},  {toU8, "-0.5", 0, O | T},  {toU8, "256.5", 0, O | T},
-      // A point beyond the buffer: no position past it is read.
-      {toI64, "123456", 123000, 0, 3, 0},
-      // 127 integer digits wrap: -(10^127 - 1) modulo 2^64 is 1.
-      {toI64, longest, 1, O | T, 255, 255},
+      {toI8, "127", 127, 0}, {toI8, "-129", 127, O}, {toI16, "32768", -32768, O}, {toI32, "-2147483648.9", INT32_MIN, T},
+      {toI8, "1000.5", static_cast<int8_t>(1000), O | T}, {toU16, "65535", 65535, 0}, {toU8, "256.5", 0, O | T},
+      // A point beyond the buffer: no position past it is read.  127 integer
+      // digits wrap: -(10^127 - 1) modulo 2^64 is 1.
+      {toI64, "123456", 123000, 0, 3, 0}, {toI64, longest, 1, O | T, 255, 255},
   };
   for (const auto &c : rows) {
     ASSERT_EQ(bcd_setGlobals(c.precision, c.scale), 0);
@@ -81,27 +69,7 @@ TEST_F(BcdConvert, ToIntegers) {
     const std::vector<uint8_t> before = x.bytes;
     i128 v = 7;
     const int ret = c.to(x, &v);
-    EXPECT_TRUE(ret == c.ret && v == c.out) << c.in << " gave " << ret << " and " << str(v);
-    EXPECT_EQ(x.bytes, before) << c.in;
-  }
-}
-
-TEST_F(BcdConvert, IntegersRoundTrip) {
-  std::mt19937_64 rng(6122026);
-  Num x;
-  for (int i = 0; i < 20000; ++i) {
-    const int shiftBits = static_cast<int>(rng() % 64);
-    const uint64_t u = rng() >> shiftBits;
-    const int64_t s = static_cast<int64_t>(rng()) >> shiftBits;
-    i128 v = 0;
-    ASSERT_EQ(bcd_fromInt64(s, x), 0);
-    ASSERT_EQ(show(x), std::to_string(s));
-    ASSERT_TRUE(toI64(x, &v) == 0 && v == s);
-    ASSERT_TRUE(toU64(x, &v) == (s < 0 ? O : 0) && v == (s < 0 ? 0 : s));
-    ASSERT_EQ(bcd_fromUInt64(u, x), 0);
-    ASSERT_EQ(show(x), std::to_string(u));
-    ASSERT_TRUE(toU64(x, &v) == 0 && v == u);
-    ASSERT_TRUE(toI64(x, &v) == (u > INT64_MAX ? O : 0) && v == static_cast<int64_t>(u));
+    EXPECT_TRUE(ret == c.ret && v == c.out && x.bytes == before) << c.in << " gave " << ret << " and " << str(v);
   }
 }
 
@@ -111,23 +79,19 @@ TEST_F(BcdConvert, FromFloatingPoint) {
   char e120[200];
   std::snprintf(e120, sizeof e120, "%.0f", 1e120);  // the double's 120 digits
   const struct { int precision, scale; double value; bool isFloat; int ret; std::string record; } rows[] = {
-      {32, 16, 1e15, false, 0, "+1000000000000000@16"},  {32, 16, -1.0 / 3, false, 0, "-33333333333333@0"},
-      {32, 16, 2e31, false, 0, "+19999999999999999271792589930496@32"},
-      {32, 16, 1e-20, false, T, "+0000000000000000@0"},  // 32 fraction digits asked, cut to 16
-      {32, 16, 0.1, true, 0, "+1@0"},  {32, 16, -1234.5678, true, 0, "-1234568@4"},  // widened, 6 digits
-      {32, 16, -1e32, false, O, "="},  {32, 16, 3e38, true, O, "="},  {32, 16, -HUGE_VAL, false, BCD_SYNTAX, "-@0"},
-      {32, 16, std::nan(""), false, BCD_SYNTAX, "+@0"},  {32, 16, HUGE_VAL, true, BCD_SYNTAX, "+@0"},
-      // 337 fraction digits asked for 5e-324; 1e127 and DBL_MAX lie beyond the point byte.
+      // 2e31 has all its digits; for 1e-20, 32 fraction digits are asked and cut to 16.
+      {32, 16, 2e31, false, 0, "+19999999999999999271792589930496@32"}, {32, 16, 1e-20, false, T, "+0000000000000000@0"},
+      {32, 16, 0.1, true, 0, "+1@0"}, {32, 16, -1234.5678, true, 0, "-1234568@4"},  // widened, 6 digits
+      {32, 16, -1e32, false, O, "="}, {32, 16, -HUGE_VAL, false, BCD_SYNTAX, "-@0"}, {32, 16, NAN, false, BCD_SYNTAX, "+@0"},
+      // 337 fraction digits asked for 5e-324; 1e127 lies beyond the point byte.
       {255, 255, -1.5e-100, false, 0, "-" + std::string(99, '0') + "15@0"},
       {255, 255, 1e120, false, 0, "+" + std::string(e120) + "@120"},
-      {255, 255, 5e-324, false, T, "+@0"},  {255, 255, 1e127, false, O, "="},  {255, 255, -DBL_MAX, false, O, "="},
-      {0, 0, 0.5, false, O, "="},        {0, 0, 0.05, false, T, "+@0"},
-      {1, 0, -7.9, false, T, "-7@1"},    {1, 0, 12.0, false, O, "="},
+      {255, 255, 5e-324, false, T, "+@0"}, {255, 255, 1e127, false, O, "="}, {0, 0, 0.5, false, O, "="},
+      {1, 0, -7.9, false, T, "-7@1"},
   };
   for (const auto &c : rows) {
     ASSERT_EQ(bcd_setGlobals(c.precision, c.scale), 0);
     Num x = N("4.2");
-    x->status = 1;
     const std::vector<uint8_t> before = x.bytes;
     EXPECT_EQ(c.isFloat ? bcd_fromFloat(static_cast<float>(c.value), x) : bcd_fromDouble(c.value, x), c.ret) << c.value;
     EXPECT_TRUE(c.record == "=" ? x.bytes == before : rec(x) == c.record) << c.value << " gave " << rec(x);
@@ -139,41 +103,46 @@ TEST_F(BcdConvert, ToFloatingPoint) {
   const std::string big = std::string(127, '9') + "." + std::string(128, '9');
   const std::string tiny = "-0." + std::string(127, '0') + std::string(128, '3');
   const struct { std::string in; bool isFloat; int ret; double out; int limit = 32; } rows[] = {
-      {"1234567890.12345", false, 0, 1234567890.12345},  {"1234567890.123456", false, T, 1234567890.123456},
-      {"-0.000001", false, 0, -0.000001},  {"0.0000000000000001", false, T, 1e-16},  // 16 positions as read
-      {"0", false, 0, 0.0},  {"123456", true, 0, 123456.0},  {"1234567", true, T, 1234567.0},
-      {big, false, T, std::atof(big.c_str()), 255},  {tiny, true, T, std::atof(tiny.c_str()), 255},
+      {"123456", true, 0, 123456.0}, {"1234567", true, T, 1234567.0}, {"0.0000000000000001", false, T, 1e-16},
+      {big, false, T, std::atof(big.c_str()), 255}, {tiny, true, T, std::atof(tiny.c_str()), 255},
   };
   for (const auto &c : rows) {
     ASSERT_EQ(bcd_setGlobals(c.limit, c.limit == 32 ? 16 : c.limit), 0);
     Num x;
-    ASSERT_EQ(bcd_fromChar(c.in.c_str(), x), 0);
     double d = -1;
     float f = -1;
+    ASSERT_EQ(bcd_fromChar(c.in.c_str(), x), 0);
     EXPECT_EQ(c.isFloat ? bcd_toFloat(x, &f) : bcd_toDouble(x, &d), c.ret) << c.in;
-    const double got = c.isFloat ? f : d, want = c.isFloat ? static_cast<float>(c.out) : c.out;
-    EXPECT_EQ(got, want) << c.in;
+    EXPECT_EQ(c.isFloat ? f : d, c.isFloat ? static_cast<float>(c.out) : c.out) << c.in;
   }
 }
 
-// Random doubles: the number is the reader's view of the "%.*f" text with
-// 14 significant digits, and converts back to the double that text denotes.
-TEST_F(BcdConvert, DoublesAgreeWithTheirText) {
-  std::mt19937_64 rng(4242);
+// Seeded: integers of every magnitude convert exactly both ways; a double
+// becomes the reader's view of its "%.*f" text with 14 significant digits
+// and converts back to the double that the written text denotes.
+TEST_F(BcdConvert, RandomValuesRoundTrip) {
+  std::mt19937_64 rng(6122026);
   Num x, expect;
   char buf[400], written[64];
-  for (int i = 0; i < 5000; ++i) {
+  for (int i = 0; i < 20000; ++i) {
+    const int shiftBits = static_cast<int>(rng() % 64);
+    const uint64_t u = rng() >> shiftBits;
+    const int64_t s = static_cast<int64_t>(rng()) >> shiftBits;
+    i128 v = 0, w = 0;
+    ASSERT_TRUE(bcd_fromInt64(s, x) == 0 && show(x) == std::to_string(s)) << s;
+    ASSERT_TRUE(toI64(x, &v) == 0 && v == s && toU64(x, &w) == (s < 0 ? O : 0) && w == (s < 0 ? 0 : s)) << s;
+    ASSERT_TRUE(bcd_fromUInt64(u, x) == 0 && show(x) == std::to_string(u)) << u;
+    ASSERT_TRUE(toU64(x, &v) == 0 && v == u && toI64(x, &w) == (u > INT64_MAX ? O : 0) && w == static_cast<int64_t>(u)) << u;
+
     const double mantissa = std::ldexp(static_cast<double>(rng() >> 11), -53);  // [0, 1)
-    const double v = std::pow(10.0, static_cast<int>(rng() % 30) - 15) * (rng() % 2 ? -mantissa : mantissa);
-    const int r = bcd_fromDouble(v, x), e = v == 0 ? 0 : static_cast<int>(std::log10(std::fabs(v)));
-    std::snprintf(buf, sizeof buf, "%.*f", std::clamp(14 - e, 0, 32), v);
+    const double d = std::pow(10.0, static_cast<int>(rng() % 30) - 15) * (rng() % 2 ? -mantissa : mantissa);
+    const int r = bcd_fromDouble(d, x), e = d == 0 ? 0 : static_cast<int>(std::log10(std::fabs(d)));
+    std::snprintf(buf, sizeof buf, "%.*f", std::clamp(14 - e, 0, 32), d);
     const int re = bcd_fromChar(buf, expect);
-    ASSERT_EQ(r, re != 0 ? re : (14 - e > 32 ? T : 0)) << buf;
-    ASSERT_EQ(x.bytes, expect.bytes) << buf;
+    ASSERT_TRUE(r == (re != 0 ? re : (14 - e > 32 ? T : 0)) && x.bytes == expect.bytes) << buf;
     double back = 0;
-    bcd_toDouble(x, &back);
-    ASSERT_EQ(bcd_toChar(x, written, sizeof written), 0);
-    ASSERT_EQ(back, std::atof(written)) << written;
+    ASSERT_EQ(bcd_toDouble(x, &back), x->length > 15 ? T : 0) << buf;
+    ASSERT_TRUE(bcd_toChar(x, written, sizeof written) == 0 && back == std::atof(written)) << written;
   }
 }
 

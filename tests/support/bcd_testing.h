@@ -30,8 +30,7 @@ struct Num {
 inline Num raw(const std::string &digits, int point, int sign = 1) {
   Num n;
   n->length = static_cast<uint8_t>(std::min<size_t>(digits.size(), bcd_maxprec()));
-  n->point = static_cast<int8_t>(point);
-  n->sign = static_cast<int8_t>(sign);
+  n->point = static_cast<int8_t>(point), n->sign = static_cast<int8_t>(sign);
   for (int k = 1; k <= n->length; ++k) n.digit(k) = static_cast<uint8_t>(digits[k - 1] - '0');
   return n;
 }
@@ -40,10 +39,9 @@ inline Num raw(const std::string &digits, int point, int sign = 1) {
 // is a zero with sign byte -1).
 inline Num N(std::string s) {
   const int sign = s[0] == '-' ? -1 : 1;
-  if (sign < 0) s.erase(0, 1);
-  const size_t e = s.find('E');
-  int point = e == std::string::npos ? 0 : std::stoi(s.substr(e + 1));
-  s = s.substr(0, e);
+  const size_t e = std::min(s.find('E'), s.size());
+  int point = e < s.size() ? std::stoi(s.substr(e + 1)) : 0;
+  s = s.substr(sign < 0, e - (sign < 0));
   const size_t dot = std::min(s.find('.'), s.size());
   s.erase(dot, 1);
   const size_t lead = std::min(s.find_first_not_of('0'), s.size());
@@ -81,8 +79,7 @@ inline std::string rec(const BCD *x) {
 }
 
 // Every test starts and ends with the initial limits and the fast paths on.
-class Fixture : public ::testing::Test {
- protected:
+struct Fixture : ::testing::Test {
   void SetUp() override { ASSERT_EQ(bcd_setGlobals(32, 16), 0); }
   void TearDown() override { bcd_setGlobals(32, 16); ov::bcd::forceLiteralPaths = false; }
 };
@@ -96,19 +93,16 @@ inline int apply(char op, const BCD *a, const BCD *b, BCD *r) {
 inline i128 pow10(int n) { return n > 0 ? 10 * pow10(n - 1) : 1; }
 
 inline std::string str(i128 v) {
-  std::string s;
-  for (i128 m = v < 0 ? -v : v; s.empty() || m != 0; m /= 10) s.insert(0, 1, static_cast<char>('0' + m % 10));
-  return v < 0 ? "-" + s : s;
+  return v < 0 ? "-" + str(-v) : (v >= 10 ? str(v / 10) : "") + static_cast<char>('0' + static_cast<int>(v % 10));
 }
 
 // x * 10^scale as an integer, or 2^126 (no test value) when a nonzero digit
 // lies below 10^-scale.
 inline i128 toScaled(const BCD *x, int scale) {
   i128 v = 0;
-  for (int k = 1; k <= x->length; ++k) {
+  for (int k = 1; k <= x->length; ++k)
     if (x->digits[k] != 0 && x->point - k + scale < 0) return i128(1) << 126;
-    if (x->digits[k] != 0) v += x->digits[k] * pow10(x->point - k + scale);
-  }
+    else v += x->digits[k] * pow10(std::max(x->point - k + scale, 0));
   return x->sign < 0 ? -v : v;
 }
 
