@@ -36,8 +36,13 @@ void check(const Row &c) {
     ov::bcd::forceLiteralPaths = literal;
     Num a = operand(c.a), b = operand(c.b), r = N("-42.5");  // stale digits must go
     const std::vector<uint8_t> before[] = {a.bytes, b.bytes};
-    const int got = c.op == 'u' || c.op == 'd' ? (r.bytes = a.bytes, c.op == 'u' ? bcd_ceiling(r) : bcd_floor(r), 0)
-                                               : apply(c.op, a, b, r);
+    int got = 0;
+    if (c.op == 'u' || c.op == 'd') {
+      r.bytes = a.bytes;
+      c.op == 'u' ? bcd_ceiling(r) : bcd_floor(r);
+    } else {
+      got = apply(c.op, a, b, r);
+    }
     const std::string what = std::string(c.a) + " " + c.op + " " + c.b + (literal ? " (literal)" : "");
     EXPECT_TRUE(a.bytes == before[0] && b.bytes == before[1]) << what << ": operand changed";
     EXPECT_EQ(got, c.ret) << what;
