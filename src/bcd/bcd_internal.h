@@ -44,9 +44,9 @@ struct alignas(8) WorkNumber {
   uint8_t *digits() { return bytes + kHeader; }
 
   // A copy of the first numberBytes() bytes of x, as a heap duplicate would
-  // hold; the bytes beyond are zero.
-  // A length byte above max_precision (a damaged record) is taken as
-  // max_precision, so no later step reads past the number.
+  // hold; the bytes beyond are zero.  A length byte above max_precision (a
+  // damaged record) is taken as max_precision, so no later step reads past
+  // the number.
   void copyFrom(const BCD *x) {
     const int n = numberBytes();
     std::memcpy(bytes, x, n);
@@ -62,8 +62,6 @@ struct alignas(8) WorkNumber {
   void clampLength() {
     if (bytes[0] > max_precision) bytes[0] = max_precision;
   }
-  // The all-zero number.
-  void clear() { std::memset(bytes, 0, sizeof bytes); }
 };
 
 inline uint8_t *digitsOf(BCD *x) { return reinterpret_cast<uint8_t *>(x) + kHeader; }
