@@ -7,6 +7,10 @@
 #include "ovbase/status.h"
 #include "ovbase/platform.h"
 #include "ovbase/bcd.h"
+#include "ovbase/datetime.h"
+#include "ovbase/parmlist.h"
+#include "ovbase/ovparse.h"
+#include "ovbase/ovutil.h"
 #include "ovbase/txtutil.h"
 
 #endif /* OVBASE_H */

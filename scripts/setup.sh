@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Installs what the build needs (compiler, CMake, GoogleTest, Google
-# Benchmark, binutils, pkg-config) from Debian's archive, if missing.
+# Benchmark, binutils, pkg-config, clang, the benchmarks' peers (GLib, libdfp),
+# the parser generator used by the parse-table tests, locales) from Debian's
+# archive, if missing.
 set -euo pipefail
-pkgs=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev binutils pkg-config)
+pkgs=(g++ clang cmake make libgtest-dev libgmock-dev libbenchmark-dev binutils pkg-config
+      libglib2.0-dev libdfp-dev 9base locales)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
