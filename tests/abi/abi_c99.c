@@ -29,6 +29,8 @@ int main(void) {
   void *block;
   BCD *x;
   int32_t handle;
+  CalDate cal = {2000, 2, 29};
+  int32_t day = 0;
 
   check(ov_errinfo(S_NOMEMORY, text, sizeof text) == S_OKAY, "ov_errinfo result");
   check(strcmp(text, "client was unable to grant memory (S_NOMEMORY)") == 0, "ov_errinfo text");
@@ -58,6 +60,9 @@ int main(void) {
   check(bcd_toChar(x, text, sizeof text) == 0 && strcmp(text, "-12.5") == 0, "bcd_toChar");
   check(x->length == 3 && x->point == 2 && x->sign == -1 && x->digits[1] == 1, "BCD layout");
   bcd_free(x);
+
+  check(dt_dateFromCalDate(&cal, &day) == 0 && day == 730179, "dt_dateFromCalDate");
+  check(strcmp(dt_dateDayName(day), "Tuesday") == 0, "dt_dateDayName");
 
   if (failures == 0) puts("1 passed, 0 failed");
   return failures == 0 ? 0 : 1;
