@@ -20,3 +20,8 @@ run dec cmp 0.05 0.050
 run dec mul 9999999999999999 9999999999999999
 run dec div 1 0
 run dec ceil -0.5
+run date 2000-02-29
+run date 9999-dec-31
+run date 719163
+run date today
+run date 1900-02-29

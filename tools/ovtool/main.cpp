@@ -4,6 +4,7 @@
  *   ovtool errinfo CODE|NAME   message and name of a status code
  *   ovtool version             release what-string and compiler
  *   ovtool dec OP A [B]        decimal arithmetic
+ *   ovtool date [DATE]         a date taken apart (YYYY-MM-DD, today, day number)
  *   ovtool help                this list
  */
 #include <cstdio>
@@ -26,6 +27,8 @@ constexpr Command commands[] = {
     {"version", cmdVersion, "version                release what-string and compiler"},
     {"dec", cmdDec, "dec OP A [B]           decimal arithmetic: add sub mul div cmp ceil floor,\n"
                     "                              pack A PRECISION SCALE"},
+    {"date", cmdDate, "date [DATE]            day number, weekday, day of year, week, quarter\n"
+                      "                              and month of DATE: YYYY-MM-DD, today or a day number"},
     {"help", cmdHelp, "help                   this list"},
 };
 
