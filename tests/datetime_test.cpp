@@ -192,8 +192,11 @@ TEST(Datetime, DatesOutsideTheCalendar) {
     EXPECT_EQ(dt_dateYear(date), 1);
     EXPECT_EQ(dt_dateMonth(date), 1);
     EXPECT_EQ(dt_dateDayOfMonth(date), 1);
-    EXPECT_EQ(dt_dateDayOfYear(date), 1);
-    EXPECT_EQ(dt_dateWeek(date), 1);
+    // Past the end, day of year and week count from 0001-01-01 to the date
+    // itself, in 16 bits.
+    const int64_t days = date > kLastDate ? date - 1 : 0;
+    EXPECT_EQ(dt_dateDayOfYear(date), static_cast<uint16_t>(days + 1));
+    EXPECT_EQ(dt_dateWeek(date), static_cast<uint16_t>(days / 7 + 1));
     EXPECT_EQ(dt_dateQuarter(date), 1);
     EXPECT_STREQ(dt_dateMonthName(date), "January");
     EXPECT_STREQ(dt_dateMonthAbr(date), "Jan");

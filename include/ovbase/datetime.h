@@ -14,7 +14,10 @@
  *    `fraction` and `hour` before it finds an hour above 23.  The part
  *    extractors (dt_dateYear .. dt_timeFraction) report no failure.
  *  - Dates outside 1 .. 3652059: every function that takes a date apart
- *    reads such a date as 1 (0001-01-01), below the range as above it.  The
+ *    reads such a date as 1 (0001-01-01), below the range as above it.
+ *    Day of year and week still count from 1 January of year 1 to the date
+ *    itself when it lies past the range (their 16-bit results wrap: 3652060
+ *    gives day 47580, week 62971); below the range they give 1.  The
  *    day-of-week functions alone use the date itself, with the weekly cycle
  *    carried on in both directions (day 0 is a Sunday), so any int32_t date
  *    gives a day of week 1 to 7 and a valid name.

@@ -230,10 +230,23 @@ OV_API int32_t dt_timeToCalTime(uint32_t time, CalTime *cal) {
 OV_API int32_t dt_dateYear(int32_t date) { return queryDate(date).year; }
 OV_API uint16_t dt_dateMonth(int32_t date) { return queryDate(date).month; }
 OV_API uint16_t dt_dateDayOfMonth(int32_t date) { return queryDate(date).day; }
-OV_API uint16_t dt_dateDayOfYear(int32_t date) { return dayOfYear(queryDate(date)); }
+// Days since 1 January of the year the date reads as.  A date past the
+// calendar's end reads as year 1, but the count is still taken from the date
+// itself (so 3652060 is day 3652060 of year 1, cut to 16 bits by the
+// callers); a date below 1 counts from day 1.
+constexpr int64_t daysIntoYear(int32_t date) {
+  const CalDate cal = queryDate(date);
+  return date > kLastDate ? date - makeDate(cal.year, 1, 1) : dayOfYear(cal) - 1;
+}
+static_assert(daysIntoYear(kLastDate) == 364 && daysIntoYear(kLastDate + 1) == kLastDate);
+static_assert(daysIntoYear(0) == 0 && daysIntoYear(730485) == 365);
+
+OV_API uint16_t dt_dateDayOfYear(int32_t date) {
+  return static_cast<uint16_t>(daysIntoYear(date) + 1);
+}
 
 OV_API uint16_t dt_dateWeek(int32_t date) {
-  return static_cast<uint16_t>((dayOfYear(queryDate(date)) - 1) / 7 + 1);
+  return static_cast<uint16_t>(daysIntoYear(date) / 7 + 1);
 }
 
 OV_API uint16_t dt_dateQuarter(int32_t date) {
