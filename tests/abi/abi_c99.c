@@ -51,6 +51,10 @@ int main(void) {
   StrncpyZ(text, "abcdef", 4);
   check(strcmp(text, "abc") == 0, "StrncpyZ");
   check(AllDigits("0123") == 1, "AllDigits");
+  check(_stricoll("Apple", "aPPLE") == 0 && wscasecmp(L"ab", L"abc") == -1, "collation");
+  block = makeAllocPath("/usr/lib", "libx", "so", NULL);
+  check(block != NULL && strcmp((const char *)block, "/usr/lib/libx.so") == 0, "makeAllocPath");
+  ov_freeMemory(block, NULL);
 
   x = bcd_allocate(NULL);
   check(x != NULL && bcd_isZero(x) == 1, "bcd_allocate");
