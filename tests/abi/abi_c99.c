@@ -55,6 +55,8 @@ int main(void) {
   block = makeAllocPath("/usr/lib", "libx", "so", NULL);
   check(block != NULL && strcmp((const char *)block, "/usr/lib/libx.so") == 0, "makeAllocPath");
   ov_freeMemory(block, NULL);
+  ov_putLocalEnv("Abi_Var=local");
+  check(ov_getenv("ABI_VAR") != NULL && strcmp(ov_getenv("abi_var"), "local") == 0, "ov_getenv");
 
   x = bcd_allocate(NULL);
   check(x != NULL && bcd_isZero(x) == 1, "bcd_allocate");
