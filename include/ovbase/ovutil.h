@@ -45,6 +45,35 @@ OV_API char *ov_getenv(const char *name);
 
 
 /* ---- File copy, move and current directory ------------------------------- */
+/* Copy and move report status codes.  A bare name (no '/') or a name that
+   begins with '.' is resolved against the working directory as it was at
+   the first copy or move of the process that could learn it (taken once,
+   kept afterwards even if the process changes directory).  When the
+   working directory cannot be reported (its path needs more than 255
+   characters, say), such names are left to the platform, which resolves
+   them against the working directory of the moment.  Other relative paths
+   ('sub/file') are used as they are.  No locks; the first resolution is
+   made once under mutex 0. */
+
+/* Copies the bytes of from into a new file to, replacing an existing to
+   (the new file gets permissions 0666 less the umask, not the source's).
+   Equal names (after resolution) give S_OKAY with nothing touched.
+   Results: S_OKAY; S_INVNULL for a null name; S_NOMEMORY when memory runs
+   out (nothing touched); S_FILEOPERR when from cannot be opened (to is left
+   alone) or to cannot be created for a reason other than permission;
+   S_FILEWRERR when creating to is refused for lack of permission, or when a
+   write fails (a full disk, a file size limit) or the new file cannot be
+   closed; S_FILERDERR when a read of from fails (from being a directory,
+   say).  After a failed read or write the partly written to is removed, so
+   no short file stands under its name; from is never changed. */
+OV_API OV_STATUS ov_fileCopy(const char *from, const char *to);
+
+/* Moves from to to: byte-equal names give S_OKAY; otherwise a rename,
+   which replaces an existing to, and when that fails (across file systems,
+   say) ov_fileCopy followed by the removal of from.  Returns S_OKAY, or
+   the copy's status, in which case from stays where it was. */
+OV_API OV_STATUS ov_fileMove(const char *from, const char *to);
+
 
 
 OV_END_DECLS

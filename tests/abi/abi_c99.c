@@ -57,6 +57,8 @@ int main(void) {
   ov_freeMemory(block, NULL);
   ov_putLocalEnv("Abi_Var=local");
   check(ov_getenv("ABI_VAR") != NULL && strcmp(ov_getenv("abi_var"), "local") == 0, "ov_getenv");
+  check(ov_fileCopy("/nonexistent/abi/source", "/nonexistent/abi/target") == S_FILEOPERR,
+        "ov_fileCopy");
 
   x = bcd_allocate(NULL);
   check(x != NULL && bcd_isZero(x) == 1, "bcd_allocate");
