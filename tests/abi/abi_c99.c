@@ -67,6 +67,20 @@ int main(void) {
   check(x->length == 3 && x->point == 2 && x->sign == -1 && x->digits[1] == 1, "BCD layout");
   bcd_free(x);
 
+  {
+    FILESTREAM *stream = ov_fileStreamOpen("abi_stream.tmp", "w");
+    char *line = NULL;
+    uint32_t lineSize = 0;
+    check(stream != NULL && ov_fileStreamPuts(stream, "line") == 5, "ov_fileStreamPuts");
+    ov_fileStreamClose(stream);
+    stream = ov_fileStreamOpen("abi_stream.tmp", "r");
+    check(stream != NULL && ov_fileStreamGetLine(stream, &line, &lineSize) != NULL &&
+              strcmp(line, "line\n") == 0 && lineSize == 100, "ov_fileStreamGetLine");
+    ov_fileStreamClose(stream);
+    ov_freeMemory(line, NULL);
+    ov_fileRemove("abi_stream.tmp");
+  }
+
   if (failures == 0) puts("1 passed, 0 failed");
   return failures == 0 ? 0 : 1;
 }
