@@ -53,20 +53,6 @@ int inChild(const std::function<void()> &body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-// Runs the enclosing scope without root's right to ignore permissions.
-class WithoutRoot {
- public:
-  WithoutRoot() {
-    if (geteuid() == 0) dropped_ = seteuid(65534) == 0;
-  }
-  ~WithoutRoot() {
-    if (dropped_) (void)seteuid(0);
-  }
-
- private:
-  bool dropped_ = false;
-};
-
 TEST(FileCopy, CopiesEveryByteWithFreshPermissions) {
   ScratchDir scratch;
   ASSERT_TRUE(scratch.ok());

@@ -47,6 +47,9 @@ int main(void) {
   ov_syncDelete((int16_t)handle);
   check(ov_align(13, 5) == 16, "ov_align");
   check(strncmp(ov_compiler(), "GNU C/C++ ", 10) == 0, "ov_compiler");
+  block = ov_sysinfo();
+  check(block != NULL && strstr((const char *)block, " X ") != NULL, "ov_sysinfo");
+  ov_freeMemory(block, NULL);
 
   StrncpyZ(text, "abcdef", 4);
   check(strcmp(text, "abc") == 0, "StrncpyZ");

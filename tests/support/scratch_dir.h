@@ -1,6 +1,7 @@
 // A fresh directory for one test, under $OV_TEST_TMP (else the system's
 // temporary directory) or under a directory the test names, removed with
-// everything in it when the test ends; and whole-file helpers.
+// everything in it when the test ends; whole-file helpers; and a scope
+// that runs without root's right to ignore permissions.
 #ifndef OVBASE_TESTS_SCRATCH_DIR_H
 #define OVBASE_TESTS_SCRATCH_DIR_H
 
@@ -58,5 +59,19 @@ inline std::optional<std::string> readFile(const std::string &path) {
   std::fclose(f);
   return bytes;
 }
+
+// Runs the enclosing scope without root's right to ignore permissions.
+class WithoutRoot {
+ public:
+  WithoutRoot() {
+    if (geteuid() == 0) dropped_ = seteuid(65534) == 0;
+  }
+  ~WithoutRoot() {
+    if (dropped_) (void)seteuid(0);
+  }
+
+ private:
+  bool dropped_ = false;
+};
 
 #endif  // OVBASE_TESTS_SCRATCH_DIR_H
