@@ -14,6 +14,8 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "ovbase/ovutil.h"
 #include "ovbase/platform.h"
@@ -259,6 +261,29 @@ TEST(FileCopy, OutOfMemoryTouchesNothing) {
     }
   });
   EXPECT_EQ(status, 0);
+}
+
+TEST(FileCopyThreads, FirstResolutionFromManyThreadsAtOnce) {
+  ScratchDir scratch;
+  ASSERT_TRUE(scratch.ok());
+  ASSERT_TRUE(writeFile(scratch.path("shared"), "shared bytes"));
+  constexpr int kThreads = 8;
+  const int status = inChild([&] {
+    ASSERT_EQ(chdir(scratch.dir().c_str()), 0);
+    std::vector<OV_STATUS> results(kThreads, S_NOMEMORY);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i)
+      threads.emplace_back([i, &results] {
+        const std::string name = "copy" + std::to_string(i);
+        results[i] = ov_fileCopy("shared", name.c_str());
+        if (results[i] == S_OKAY) results[i] = ov_fileMove(name.c_str(), ("moved" + name).c_str());
+      });
+    for (std::thread &t : threads) t.join();
+    for (int i = 0; i < kThreads; ++i) EXPECT_EQ(results[i], S_OKAY) << i;
+  });
+  EXPECT_EQ(status, 0);
+  for (int i = 0; i < kThreads; ++i)
+    EXPECT_EQ(readFile(scratch.path("movedcopy" + std::to_string(i))), "shared bytes") << i;
 }
 
 }  // namespace
