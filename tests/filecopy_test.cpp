@@ -154,7 +154,7 @@ TEST(FileCopy, FailuresSayWhyAndLoseNothing) {
       {"missing", "target", S_FILEOPERR, true, S_FILEOPERR},
       {"source", "no/such/dir/target", S_FILEOPERR, false, S_FILEOPERR},
       {"source", "locked/target", S_FILEWRERR, false, S_FILEWRERR},  // permission refused
-      {"dir", "target", S_FILERDERR, false, S_FILERDERR},  // reading fails: no short file stays
+      {"dir", "target", S_FILERDERR, true, S_FILERDERR},  // unreadable from the start
       {"secret", "target", S_FILEOPERR, true, S_OKAY},     // unreadable source
   };
   WithoutRoot unprivileged;

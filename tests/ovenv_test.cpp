@@ -87,15 +87,11 @@ TEST(LocalEnv, OverlayBeforeProcessEnvironment) {
 
 TEST(LocalEnv, NamesOf128CharactersOrMoreAreNeverFound) {
   for (std::size_t length : {126u, 127u, 128u, 200u}) {
-    const std::string name(length, 'N');
-    ov_putLocalEnv((name + "=v" + std::to_string(length)).c_str());
-    const char *want = length < 128 ? "" : nullptr;
-    const std::string expect = want ? "v" + std::to_string(length) : "";
-    EXPECT_EQ(show(ov_getLocalEnv(name.c_str())), want ? show(expect.c_str()) : show(nullptr))
+    const std::string name(length, 'N'), value = "v" + std::to_string(length);
+    ov_putLocalEnv((name + "=" + value).c_str());
+    EXPECT_EQ(show(ov_getLocalEnv(name.c_str())), show(length < 128 ? value.c_str() : nullptr))
         << length;
   }
-  // A 127-character prefix of a longer entry is a different name.
-  EXPECT_EQ(show(ov_getLocalEnv(std::string(127, 'n').c_str())), show("v127"));
 }
 
 TEST(LocalEnv, OutOfMemoryLeavesTheOverlayAsItWas) {

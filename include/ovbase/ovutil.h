@@ -135,9 +135,10 @@ OV_API char *ov_getenv(const char *name);
    alone) or to cannot be created for a reason other than permission;
    S_FILEWRERR when creating to is refused for lack of permission, or when a
    write fails (a full disk, a file size limit) or the new file cannot be
-   closed; S_FILERDERR when a read of from fails (from being a directory,
-   say).  After a failed read or write the partly written to is removed, so
-   no short file stands under its name; from is never changed. */
+   closed; S_FILERDERR when a read of from fails (when the very first read
+   fails, from being a directory say, to is left alone).  After a later
+   failed read or write the partly written to is removed, so no short file
+   stands under its name; from is never changed. */
 OV_API OV_STATUS ov_fileCopy(const char *from, const char *to);
 
 /* Moves from to to: byte-equal names give S_OKAY; otherwise a rename,

@@ -96,13 +96,14 @@ bool writeAll(int32_t fd, const char *data, uint64_t count) {
   return true;
 }
 
-// Streams the open source into the open target.
-OV_STATUS copyBytes(int32_t source, int32_t target, char *buffer) {
+// Writes the `got` bytes already in the buffer, then streams the rest of
+// the open source into the open target.
+OV_STATUS copyBytes(int32_t source, int32_t target, char *buffer, int64_t got) {
   for (;;) {
-    const int64_t got = readRetrying(source, buffer, kCopyBlock);
     if (got == 0) return S_OKAY;
     if (got < 0) return S_FILERDERR;
     if (!writeAll(target, buffer, static_cast<uint64_t>(got))) return S_FILEWRERR;
+    got = readRetrying(source, buffer, kCopyBlock);
   }
 }
 
@@ -118,13 +119,17 @@ OV_STATUS _fileCopy(const char *from, const char *to) {
   // another name of the same file still reads the whole of it.
   held.source = ov_fileOpen(from, kReadOnly, 0, 0, 0);
   if (held.source < 0) return S_FILEOPERR;
+  // A source that cannot be read at all (a directory, say) fails here,
+  // before the target is touched.
+  const int64_t first = readRetrying(held.source, buffer, kCopyBlock);
+  if (first < 0) return S_FILERDERR;
   ov_fileRemove(to);
   int64_t length = ov_fileLength(held.source);
   if (length > kMaxSizeHint) length = kMaxSizeHint;
   held.target = ov_fileOpen(to, kCreateNew, 0, static_cast<int32_t>(length), 0);
   if (held.target < 0) return errno == EACCES ? S_FILEWRERR : S_FILEOPERR;
 
-  OV_STATUS status = copyBytes(held.source, held.target, buffer);
+  OV_STATUS status = copyBytes(held.source, held.target, buffer, first);
   const int32_t target = held.target;
   held.target = -1;
   if (ov_fileClose(target) != 0 && status == S_OKAY) status = S_FILEWRERR;
