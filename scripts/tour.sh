@@ -8,6 +8,7 @@ cmake --build --preset default --target ovtool >/dev/null
 run() { echo "\$ ovtool $*"; build/ovtool "$@" || true; echo; }
 run help
 run version
+run sysinfo
 run errinfo 2
 run errinfo s_nomemory
 run errinfo 18

@@ -14,6 +14,8 @@ run(0 "^client was unable to grant memory \\(S_NOMEMORY\\)\n$" errinfo s_nomemor
 run(0 "^NO MESSAGE AVAILABLE \\(UNKNOWN\\)\n$" errinfo 20)
 run(0 "@\\(#\\)Orvex Server Version 6\\.0\\.653H\nGNU C/C\\+\\+ [0-9]+\\.[0-9]+\\.[0-9]+\n" version)
 run(0 "usage" help)
+run(0 "^host: [^\n]+\nsystem: .+ \\([^\n]+\\) \\[[^\n]+ X [0-9]+\\]\ncompiler: GNU C/C\\+\\+ [0-9.]+\nversion: @\\(#\\)Orvex Server Version 6\\.0\\.653H\n$" sysinfo)
+run(2 "^$" sysinfo extra)
 run(2 "^$" bogus)
 run(2 "^$" errinfo)
 run(2 "^$" errinfo S_NOSUCHNAME)

@@ -1,23 +1,152 @@
 /*
- * ovbase/ovutil.h - INI files, buffered line streams, the local environment, file copy and move.
+ * ovbase/ovutil.h - INI files, buffered line streams, the local environment,
+ * file copy and move.
+ *
+ * Conventions:
+ *  - Results: the INI functions and file copy return status codes
+ *    (status.h); the file streams return pointers, byte counts or the
+ *    platform's seek result, as each declaration says.
+ *  - Null arguments are answered with a result, never a crash: each
+ *    declaration names the result.
+ *  - Ownership: a stream is released by ov_fileStreamClose and nothing else;
+ *    the line buffer of ov_fileStreamGetLine belongs to the caller, who
+ *    releases it with ov_freeMemory after the last line.
+ *  - Threads: one thread at a time may use a given stream.  Every INI lookup
+ *    and update runs under one process-wide INI mutex, so INI calls may come
+ *    from any thread at any time.
  */
 #ifndef OVBASE_OVUTIL_H
 #define OVBASE_OVUTIL_H
 
 #include "ovdefs.h"
+#include "status.h"
 
 OV_BEGIN_DECLS
 
 /* ---- File streams ------------------------------------------------------- */
+
+/* Bytes a stream moves per system read or write. */
+#define OV_FILESTREAM_BLOCK 4096
+
+/* A buffered line stream over a file descriptor.  Callers hold a pointer
+   and read no field but may look at them for debugging. */
+typedef struct FILESTREAM {
+  int32_t fd;                             /* descriptor from ov_fileOpen */
+  int32_t dirty;                          /* 1 while data holds unwritten bytes */
+  uint32_t pos;                           /* reading: next unread byte; writing: bytes buffered */
+  char data[OV_FILESTREAM_BLOCK + 1];     /* the current block and a zero byte after it */
+  uint32_t fill;                          /* reading: bytes of the current block */
+} FILESTREAM;
+
+/* Opens `path` as a stream.  `mode` (null means "r") is read up to its
+   first three characters: "r" reads an existing file; "w" creates or
+   truncates for writing; "a" creates if need be and writes at the end
+   (append); "+" anywhere among them makes the access read-write ("r+",
+   "w+", "a+").  "rw" is write-only with create and truncate.  New files get
+   0666 less the umask.  Any other character, exhausted memory or a failed
+   open returns null with nothing left allocated. */
+OV_API FILESTREAM *ov_fileStreamOpen(const char *path, const char *mode);
+
+/* Writes out buffered bytes, closes the file and releases the stream.
+   A null stream does nothing.  Failed writes are not reported. */
+OV_API void ov_fileStreamClose(FILESTREAM *stream);
+
+/* Reads the next line, or as much of it as fits in size - 1 bytes, into
+   buffer and terminates it; a line keeps its newline (and a carriage return
+   before it), so a piece without a newline is a cut line, whose rest comes
+   with the next call.  Returns buffer, or null at end of file, on a read
+   error or for a null stream or buffer (buffer untouched then, except that
+   it holds the empty string at end of file).  Size 1 only stores the empty
+   string and returns null; size 0 touches nothing.  A zero byte in the file
+   is copied like any other byte (the text then looks cut at it).  Pending
+   written bytes are written out first. */
+OV_API char *ov_fileStreamGets(FILESTREAM *stream, char *buffer, uint32_t size);
+
+/* Writes text and one newline through the stream's block.  Returns the
+   bytes taken (length + 1), or 0 for a null stream or text.  Blocks go to
+   the file as they fill; failed writes are not reported. */
+OV_API uint32_t ov_fileStreamPuts(FILESTREAM *stream, const char *text);
+
+/* Writes out pending written bytes, drops buffered input and moves to the
+   start of the file.  Returns 0, or -1 on failure or for a null stream. */
+OV_API int64_t ov_fileStreamRewind(FILESTREAM *stream);
+
+/* Reads the next whole line, newline included, into the caller's line
+   buffer *lineBuffer of *lineSize bytes, growing it in steps of 100 bytes
+   as the line needs.  A null *lineBuffer is allocated (100 bytes, zeroed);
+   a non-null one with *lineSize 0 is taken as 100 bytes, so it must hold at
+   least 100.  The (possibly moved) buffer and its capacity are stored back
+   in every case; the caller releases the buffer with ov_freeMemory.  The
+   last line may lack its newline.  Returns the buffer, or null at end of
+   file or when an argument is null.  When memory runs out it returns null
+   with errno ENOMEM; the pair then still describes a valid block and the
+   part of the line read so far is lost. */
+OV_API char *ov_fileStreamGetLine(FILESTREAM *stream, char **lineBuffer, uint32_t *lineSize);
 
 
 /* ---- INI files ----------------------------------------------------------- */
 
 
 /* ---- Local environment --------------------------------------------------- */
+/* A process-local overlay of environment settings, consulted by ov_getenv
+   before the process environment and never passed to child processes.
+   Names are compared without regard to case (upper-cased in the current
+   locale); values keep theirs.  The overlay has no lock: a put must not run
+   while any other overlay call runs; lookups alone may run concurrently. */
+
+/* Records entry, of the form NAME=value, NAME= (an empty value that hides
+   the process environment's NAME) or a bare NAME (removes NAME from the
+   overlay, so lookups fall back to the process environment).  A put of an
+   existing name replaces its entry in place, releasing the old one, which
+   ends the validity of values returned for it; an identical put changes
+   nothing.  Null does nothing.  When memory runs out the overlay stays
+   exactly as it was and the put is lost (there is no result to report
+   it). */
+OV_API void ov_putLocalEnv(const char *entry);
+
+/* Returns the overlay's value for name in any case of letters, or null when
+   the overlay has none, name is null, or name has 128 characters or more.
+   The value points into the overlay: not to be changed or released. */
+OV_API char *ov_getLocalEnv(const char *name);
+
+/* Returns ov_getLocalEnv(name) when that is not null, else the process
+   environment's value for the name unchanged in case (ov_OSgetenv), which
+   may be null. */
+OV_API char *ov_getenv(const char *name);
+
 
 
 /* ---- File copy, move and current directory ------------------------------- */
+/* Copy and move report status codes.  A bare name (no '/') or a name that
+   begins with '.' is resolved against the working directory as it was at
+   the first copy or move of the process that could learn it (taken once,
+   kept afterwards even if the process changes directory).  When the
+   working directory cannot be reported (its path needs more than 255
+   characters, say), such names are left to the platform, which resolves
+   them against the working directory of the moment.  Other relative paths
+   ('sub/file') are used as they are.  No locks; the first resolution is
+   made once under mutex 0. */
+
+/* Copies the bytes of from into a new file to, replacing an existing to
+   (the new file gets permissions 0666 less the umask, not the source's).
+   Equal names (after resolution) give S_OKAY with nothing touched.
+   Results: S_OKAY; S_INVNULL for a null name; S_NOMEMORY when memory runs
+   out (nothing touched); S_FILEOPERR when from cannot be opened (to is left
+   alone) or to cannot be created for a reason other than permission;
+   S_FILEWRERR when creating to is refused for lack of permission, or when a
+   write fails (a full disk, a file size limit) or the new file cannot be
+   closed; S_FILERDERR when a read of from fails (when the very first read
+   fails, from being a directory say, to is left alone).  After a later
+   failed read or write the partly written to is removed, so no short file
+   stands under its name; from is never changed. */
+OV_API OV_STATUS ov_fileCopy(const char *from, const char *to);
+
+/* Moves from to to: byte-equal names give S_OKAY; otherwise a rename,
+   which replaces an existing to, and when that fails (across file systems,
+   say) ov_fileCopy followed by the removal of from.  Returns S_OKAY, or
+   the copy's status, in which case from stays where it was. */
+OV_API OV_STATUS ov_fileMove(const char *from, const char *to);
+
 
 
 OV_END_DECLS

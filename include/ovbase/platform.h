@@ -155,6 +155,22 @@ OV_API uint64_t ov_align(uint64_t offset, uint32_t alignClass);
    changed or released. */
 OV_API const char *ov_compiler(void);
 
+/* Returns the host's network name (uname's node name) in a new block, or
+   "<unknown>" when uname fails.  Null only when memory runs out.  The
+   caller releases the text with ov_freeMemory. */
+OV_API char *ov_hostname(void);
+
+/* Returns "DISTRIBUTION (KERNEL RELEASE) [MACHINE X PROCESSORS ONLINE]" in
+   a new block, or "<unknown>" when uname fails.  The distribution is named
+   by the first line (up to 255 bytes) of the first of vine-, turbolinux-,
+   SuSE-, mvl- and redhat-release under /etc that opens, else by the mere
+   existence of debian_release or mandrake-release, else "Unknown Linux
+   distro".  A line that the product/version rules do not cut is kept as
+   read, line end included.  Null when memory runs out, also when an
+   existing readable release file cannot be opened for want of resources
+   (rather than naming another distribution).  Release with ov_freeMemory. */
+OV_API char *ov_sysinfo(void);
+
 OV_END_DECLS
 
 #endif /* OVBASE_PLATFORM_H */

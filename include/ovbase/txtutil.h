@@ -85,6 +85,99 @@ OV_API char *FgetsTrim(char *buffer, int16_t size, FILE *stream);
    current locale; the empty string included), else 0. */
 OV_API int AllDigits(const char *text);
 
+/* ---- Case folding and collation ------------------------------------------
+ * Case decisions follow the calling thread's LC_CTYPE, orderings its
+ * LC_COLLATE.  Comparisons return a negative, zero or positive int as the
+ * first string sorts before, equal to or after the second.  Strings must be
+ * valid and terminated; null pointers are not accepted.  The length-limited
+ * collations cut the caller's strings at n for the duration of the call and
+ * restore them before returning: the strings must be writable and no other
+ * thread may read them meanwhile.  None of these functions allocates for a
+ * pair whose lengths plus two terminators fit in 2048 characters.
+ */
+
+/* Upper-cases in place every byte for which islower holds (toupper of it;
+   every other byte stays).  Returns s. */
+OV_API char *_strupr(char *s);
+
+/* Lower-cases in place every byte for which isupper holds.  Returns s. */
+OV_API char *_strlwr(char *s);
+
+/* Upper-cases in place every wide character for which iswlower holds
+   (towupper of it).  Returns s. */
+OV_API wchar_t *_wcsupr(wchar_t *s);
+
+/* Lower-cases in place every wide character for which iswupper holds.
+   Returns s. */
+OV_API wchar_t *_wcslwr(wchar_t *s);
+
+/* Compares two wide strings character by character on their towlower
+   values.  At the first difference returns lower(a) - lower(b) (clamped to
+   the range of int for values outside Unicode).  Equal strings, two empty
+   ones included, give 0.  When a is a proper prefix of b -- the empty a
+   included -- the result is exactly -1; when b is a proper prefix of a, it
+   is the lower-cased value of a's next character. */
+OV_API int wscasecmp(const wchar_t *a, const wchar_t *b);
+
+/* As wscasecmp over at most the first n characters: 0 when n is 0, and 0 as
+   soon as n characters have compared equal.  The limit is tested before the
+   prefix rule, so "ab" against "abc" with n 2 is 0 (with n 3 it is -1). */
+OV_API int wsncasecmp(const wchar_t *a, const wchar_t *b, uint64_t n);
+
+/* Collates lower-cased copies of a and b with strcoll; the caller's
+   strings are not changed.  A pair longer than the 2048-character stack
+   area takes its working space from the heap; when that cannot be had, the
+   pair is compared byte by byte on tolower values instead: still 0
+   exactly for strings equal apart from case, and still antisymmetric. */
+OV_API int _stricoll(const char *a, const char *b);
+
+/* _stricoll of a and b cut at n characters (see the section comment). */
+OV_API int _strnicoll(char *a, char *b, uint64_t n);
+
+/* strcoll of a and b cut at n characters (see the section comment). */
+OV_API int _strncoll(char *a, char *b, uint64_t n);
+
+/* The wide twin of _stricoll: wcscoll of lower-cased copies, with the same
+   2048-character stack area and the same fallback (towlower values) when a
+   long pair's working space cannot be allocated. */
+OV_API int wcsicoll(const wchar_t *a, const wchar_t *b);
+
+/* wcsicoll of a and b cut at n characters (see the section comment). */
+OV_API int _wcsnicoll(wchar_t *a, wchar_t *b, uint64_t n);
+
+/* wcscoll of a and b cut at n characters (see the section comment). */
+OV_API int _wcsncoll(wchar_t *a, wchar_t *b, uint64_t n);
+
+/* ---- Path composition ------------------------------------------------------
+ * Paths are composed from a directory, a file name and an extension (given
+ * without its dot); the separator is '/'.  A directory that begins with '.'
+ * contributes nothing, since this system keeps no base path to resolve it
+ * against.  A null directory is taken as the empty one.
+ */
+
+/* Returns a pointer to the character after the last '/' of path, or path
+   itself when it has none (null for null).  Nothing is allocated. */
+OV_API const char *pathBaseExt(const char *path);
+
+/* Returns the base path against which directories beginning with '.' would
+   be resolved: always null here. */
+OV_API const char *ov_catpath(void);
+
+/* Composes dir, a '/' unless dir is empty or already ends in one, name
+   (unless null), and '.' plus ext (unless ext is null; an empty ext still
+   adds the dot).  A name that contains '/' and does not begin with '.' is a
+   path already and is copied alone.  Returns a new block to be released
+   with ov_freeMemory(block, memCtx), or null when memory runs out. */
+OV_API char *makeAllocPath(const char *dir, const char *name, const char *ext, void *memCtx);
+
+/* Composes the same path as makeAllocPath into the caller's buffer of size
+   bytes, except that a name containing '/' is joined like any other.
+   Returns 0 when the path fits; -1 when it was cut (the buffer then holds
+   the path cut at size - 1 bytes, terminated; size 0 or a null buffer
+   writes nothing). */
+OV_API int makePath(char *buffer, uint64_t size, const char *dir, const char *name,
+                    const char *ext);
+
 OV_END_DECLS
 
 #endif /* OVBASE_TXTUTIL_H */

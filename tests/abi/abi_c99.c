@@ -49,10 +49,21 @@ int main(void) {
   ov_syncDelete((int16_t)handle);
   check(ov_align(13, 5) == 16, "ov_align");
   check(strncmp(ov_compiler(), "GNU C/C++ ", 10) == 0, "ov_compiler");
+  block = ov_sysinfo();
+  check(block != NULL && strstr((const char *)block, " X ") != NULL, "ov_sysinfo");
+  ov_freeMemory(block, NULL);
 
   StrncpyZ(text, "abcdef", 4);
   check(strcmp(text, "abc") == 0, "StrncpyZ");
   check(AllDigits("0123") == 1, "AllDigits");
+  check(_stricoll("Apple", "aPPLE") == 0 && wscasecmp(L"ab", L"abc") == -1, "collation");
+  block = makeAllocPath("/usr/lib", "libx", "so", NULL);
+  check(block != NULL && strcmp((const char *)block, "/usr/lib/libx.so") == 0, "makeAllocPath");
+  ov_freeMemory(block, NULL);
+  ov_putLocalEnv("Abi_Var=local");
+  check(ov_getenv("ABI_VAR") != NULL && strcmp(ov_getenv("abi_var"), "local") == 0, "ov_getenv");
+  check(ov_fileCopy("/nonexistent/abi/source", "/nonexistent/abi/target") == S_FILEOPERR,
+        "ov_fileCopy");
 
   x = bcd_allocate(NULL);
   check(x != NULL && bcd_isZero(x) == 1, "bcd_allocate");
@@ -63,6 +74,19 @@ int main(void) {
 
   check(dt_dateFromCalDate(&cal, &day) == 0 && day == 730179, "dt_dateFromCalDate");
   check(strcmp(dt_dateDayName(day), "Tuesday") == 0, "dt_dateDayName");
+  {
+    FILESTREAM *stream = ov_fileStreamOpen("abi_stream.tmp", "w");
+    char *line = NULL;
+    uint32_t lineSize = 0;
+    check(stream != NULL && ov_fileStreamPuts(stream, "line") == 5, "ov_fileStreamPuts");
+    ov_fileStreamClose(stream);
+    stream = ov_fileStreamOpen("abi_stream.tmp", "r");
+    check(stream != NULL && ov_fileStreamGetLine(stream, &line, &lineSize) != NULL &&
+              strcmp(line, "line\n") == 0 && lineSize == 100, "ov_fileStreamGetLine");
+    ov_fileStreamClose(stream);
+    ov_freeMemory(line, NULL);
+    ov_fileRemove("abi_stream.tmp");
+  }
 
   if (failures == 0) puts("1 passed, 0 failed");
   return failures == 0 ? 0 : 1;

@@ -3,6 +3,7 @@
  *
  *   ovtool errinfo CODE|NAME   message and name of a status code
  *   ovtool version             release what-string and compiler
+ *   ovtool sysinfo             host name, system description, compiler, what-string
  *   ovtool dec OP A [B]        decimal arithmetic
  *   ovtool date [DATE]         a date taken apart (YYYY-MM-DD, today, day number)
  *   ovtool help                this list
@@ -25,6 +26,7 @@ int cmdHelp(int, char **);
 constexpr Command commands[] = {
     {"errinfo", cmdErrinfo, "errinfo CODE|NAME      message and name of a status code"},
     {"version", cmdVersion, "version                release what-string and compiler"},
+    {"sysinfo", cmdSysinfo, "sysinfo                host name, system description, compiler, what-string"},
     {"dec", cmdDec, "dec OP A [B]           decimal arithmetic: add sub mul div cmp ceil floor,\n"
                     "                              pack A PRECISION SCALE"},
     {"date", cmdDate, "date [DATE]            day number, weekday, day of year, week, quarter\n"

@@ -1,0 +1,26 @@
+/*
+ * filestream_internal.h - stream helpers the INI code needs beyond the
+ * exported stream functions: a line reader that tells end of file from
+ * exhausted memory, and a durable finish for a stream being written.
+ */
+#ifndef OVBASE_FILESTREAM_INTERNAL_H
+#define OVBASE_FILESTREAM_INTERNAL_H
+
+#include "ovbase/ovutil.h"
+
+namespace ov::stream {
+
+enum class LineResult { kLine, kEnd, kNoMemory };
+
+// ov_fileStreamGetLine with its outcome spelled out; *length receives the
+// bytes of the line (newline included) when a line was read.
+LineResult getLine(FILESTREAM *stream, char **lineBuffer, uint32_t *lineSize, uint32_t *length);
+
+// Writes out the stream's pending bytes and flushes the file to disk.
+// Returns the file's length afterwards, or -1 when the flush or the length
+// query failed.  The stream stays open.
+int64_t syncWritten(FILESTREAM *stream);
+
+}  // namespace ov::stream
+
+#endif

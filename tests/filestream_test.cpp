@@ -1,0 +1,365 @@
+// Buffered line streams: opening modes, pieces and whole lines, block
+// writes, rewind, and exhausted memory.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ovbase/ovutil.h"
+#include "ovbase/platform.h"
+#include "platform/testhooks.h"
+
+namespace {
+
+class FileStream : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = std::filesystem::temp_directory_path() / "ovstreamXXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string file(const char *name) const { return dir_ + "/" + name; }
+  std::string dir_;
+};
+
+void writeFile(const std::string &path, const std::string &bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+std::string readFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+off_t sizeOf(const std::string &path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 ? st.st_size : -1;
+}
+
+// Lines of random length (up to 250 bytes before the end, and with
+// withLong every seventh up to 5000), some with a carriage return, the last
+// one sometimes without its newline.
+std::vector<std::string> randomLines(std::mt19937 &rng, int count, bool withLong = true) {
+  std::vector<std::string> lines;
+  std::uniform_int_distribution<int> len(0, 250), longLen(0, 5000), letter('!', '~');
+  for (int i = 0; i < count; ++i) {
+    std::string line(withLong && i % 7 == 3 ? longLen(rng) : len(rng), ' ');
+    for (char &c : line) c = static_cast<char>(letter(rng));
+    if (i % 5 == 0) line += '\r';
+    lines.push_back(line + "\n");
+  }
+  if (rng() % 2) lines.back().pop_back();
+  return lines;
+}
+
+std::string joined(const std::vector<std::string> &lines) {
+  std::string all;
+  for (const std::string &l : lines) all += l;
+  return all;
+}
+
+TEST_F(FileStream, OpenModes) {
+  struct Row {
+    const char *mode;
+    bool opensExisting;  // open succeeds on an existing file
+    int access;          // O_ACCMODE bits of the descriptor
+    bool append;
+    bool truncates;
+    bool createsMissing;
+  };
+  const Row rows[] = {
+      {nullptr, true, O_RDONLY, false, false, false},
+      {"r", true, O_RDONLY, false, false, false},
+      {"w", true, O_WRONLY, false, true, true},
+      {"r+", true, O_RDWR, false, false, false},
+      {"w+", true, O_RDWR, false, true, true},
+      {"+w", true, O_RDWR, false, true, true},
+      {"rw", true, O_WRONLY, false, true, true},
+      {"a", true, O_WRONLY, true, false, true},
+      {"a+", true, O_RDWR, true, false, true},
+      {"r+wx", true, O_RDWR, false, true, true},  // only three characters count
+      {"", true, O_RDONLY, false, false, false},
+      {"x", false, 0, false, false, false},
+      {"rb", false, 0, false, false, false},
+      {"rwx", false, 0, false, false, false},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.mode ? row.mode : "(null)");
+    const std::string existing = file("existing"), missing = file("missing");
+    writeFile(existing, "old\n");
+    std::filesystem::remove(missing);
+
+    FILESTREAM *s = ov_fileStreamOpen(existing.c_str(), row.mode);
+    ASSERT_EQ(s != nullptr, row.opensExisting);
+    if (s == nullptr) {
+      EXPECT_EQ(ov_testOutstandingBlocks(), 0);
+      continue;
+    }
+    const int flags = fcntl(s->fd, F_GETFL);
+    EXPECT_EQ(flags & O_ACCMODE, row.access);
+    EXPECT_EQ((flags & O_APPEND) != 0, row.append);
+    EXPECT_EQ(sizeOf(existing), row.truncates ? 0 : 4);
+    ov_fileStreamPuts(s, "new");
+    ov_fileStreamClose(s);
+    const std::string after = readFile(existing);
+    if (row.access == O_RDONLY) EXPECT_EQ(after, "old\n");
+    else if (row.truncates) EXPECT_EQ(after, "new\n");
+    else if (row.append) EXPECT_EQ(after, "old\nnew\n");
+    else EXPECT_EQ(after, "new\n");
+
+    s = ov_fileStreamOpen(missing.c_str(), row.mode);
+    EXPECT_EQ(s != nullptr, row.createsMissing);
+    ov_fileStreamClose(s);
+    EXPECT_EQ(std::filesystem::exists(missing), row.createsMissing);
+    EXPECT_EQ(ov_testOutstandingBlocks(), 0);
+  }
+}
+
+// Every line comes back as pieces of at most size - 1 bytes, joined across
+// block ends; only the last piece of a line carries its newline.
+TEST_F(FileStream, GetsDeliversLinesInPiecesOfSizeMinusOne) {
+  std::mt19937 rng(42);
+  const std::vector<std::string> lines = randomLines(rng, 300);
+  const std::string path = file("lines");
+  writeFile(path, joined(lines));
+  for (uint32_t size : {2u, 3u, 100u, 4095u, 4096u, 4097u, 6000u}) {
+    SCOPED_TRACE(size);
+    std::vector<std::string> want;
+    for (const std::string &line : lines)
+      for (size_t at = 0; at < line.size(); at += size - 1) want.push_back(line.substr(at, size - 1));
+    FILESTREAM *s = ov_fileStreamOpen(path.c_str(), "r");
+    ASSERT_NE(s, nullptr);
+    std::vector<char> buffer(size + 1, '#');
+    std::vector<std::string> got;
+    while (ov_fileStreamGets(s, buffer.data(), size) == buffer.data()) {
+      got.push_back(buffer.data());
+      ASSERT_EQ(buffer[size], '#');  // never a byte past size
+    }
+    EXPECT_EQ(buffer[0], '\0');
+    EXPECT_EQ(ov_fileStreamGets(s, buffer.data(), size), nullptr);  // stays at the end
+    ov_fileStreamClose(s);
+    EXPECT_EQ(got, want);
+  }
+}
+
+TEST_F(FileStream, GetsSmallCases) {
+  struct Row {
+    std::string content;
+    uint32_t size;
+    std::vector<std::string> pieces;
+  };
+  const std::string x99(99, 'x');
+  const Row rows[] = {
+      {"", 100, {}},
+      {"a\nb", 100, {"a\n", "b"}},
+      {"a\r\nb\r\n", 100, {"a\r\n", "b\r\n"}},
+      {"\n\n", 2, {"\n", "\n"}},
+      {"abc\n", 4, {"abc", "\n"}},
+      {"abc\n", 5, {"abc\n"}},
+      {std::string(250, 'x') + "\n", 100, {x99, x99, std::string(52, 'x') + "\n"}},
+  };
+  for (const Row &row : rows) {
+    const std::vector<std::string> &want = row.pieces;
+    SCOPED_TRACE(row.content);
+    const std::string path = file("small");
+    writeFile(path, row.content);
+    FILESTREAM *s = ov_fileStreamOpen(path.c_str(), nullptr);
+    ASSERT_NE(s, nullptr);
+    std::vector<char> buffer(row.size);
+    std::vector<std::string> got;
+    while (ov_fileStreamGets(s, buffer.data(), row.size) != nullptr) got.push_back(buffer.data());
+    ov_fileStreamClose(s);
+    EXPECT_EQ(got, want);
+  }
+  char buffer[4] = "zz";
+  EXPECT_EQ(ov_fileStreamGets(nullptr, buffer, 4), nullptr);
+  EXPECT_STREQ(buffer, "zz");
+}
+
+// Whole lines come back unchanged, and the capacity grows in steps of 100
+// to the smallest multiple that holds the longest line and its terminator;
+// a last line without newline costs one more step.
+TEST_F(FileStream, GetLineReturnsWholeLinesAndGrowsInSteps) {
+  for (unsigned seed : {1u, 2u, 3u, 4u}) {
+    SCOPED_TRACE(seed);
+    std::mt19937 rng(seed);
+    const std::vector<std::string> lines = randomLines(rng, 400, seed > 2);
+    const std::string path = file("lines");
+    writeFile(path, joined(lines));
+    FILESTREAM *s = ov_fileStreamOpen(path.c_str(), "r");
+    ASSERT_NE(s, nullptr);
+    char *buffer = nullptr;
+    uint32_t capacity = 0, want = 0;
+    for (const std::string &line : lines) {
+      ASSERT_EQ(ov_fileStreamGetLine(s, &buffer, &capacity), buffer);
+      ASSERT_EQ(std::string(buffer), line);
+      const uint32_t fits = static_cast<uint32_t>((line.size() + 1 + 99) / 100 * 100);
+      want = std::max(want, fits) + (line.back() == '\n' ? 0 : 100);
+      ASSERT_EQ(capacity, want) << line.size();
+    }
+    EXPECT_EQ(ov_fileStreamGetLine(s, &buffer, &capacity), nullptr);
+    ov_fileStreamClose(s);
+    ov_freeMemory(buffer, nullptr);
+    EXPECT_EQ(ov_testOutstandingBlocks(), 0);
+  }
+}
+
+// Lines of growing length around the step sizes, newline included.
+TEST_F(FileStream, GetLineCapacityAtStepBoundaries) {
+  struct Row {
+    size_t bytes;       // line length with its newline
+    uint32_t capacity;  // capacity after reading it
+  };
+  const Row rows[] = {{1, 100},   {98, 100},  {99, 100},  {100, 200}, {101, 200},
+                      {199, 200}, {200, 300}, {299, 300}, {300, 400}, {1000, 1100}};
+  std::string content;
+  for (const Row &row : rows) content += std::string(row.bytes - 1, 'k') + "\n";
+  const std::string path = file("steps");
+  writeFile(path, content);
+  FILESTREAM *s = ov_fileStreamOpen(path.c_str(), "r");
+  char *buffer = nullptr;
+  uint32_t capacity = 0;
+  for (const Row &row : rows) {
+    ASSERT_NE(ov_fileStreamGetLine(s, &buffer, &capacity), nullptr) << row.bytes;
+    EXPECT_EQ(std::strlen(buffer), row.bytes);
+    EXPECT_EQ(capacity, row.capacity) << row.bytes;
+  }
+  ov_fileStreamClose(s);
+  ov_freeMemory(buffer, nullptr);
+}
+
+TEST_F(FileStream, GetLineEdges) {
+  const std::string path = file("edge");
+  writeFile(path, "");
+  FILESTREAM *s = ov_fileStreamOpen(path.c_str(), "r");
+  char *buffer = nullptr;
+  uint32_t capacity = 0;
+  EXPECT_EQ(ov_fileStreamGetLine(s, &buffer, &capacity), nullptr);
+  EXPECT_NE(buffer, nullptr);  // allocated even at end of file
+  EXPECT_EQ(capacity, 100u);
+  ov_fileStreamClose(s);
+
+  // A caller's block with capacity 0 counts as 100 bytes.
+  writeFile(path, std::string(150, 'y') + "\n" + "z\n");
+  s = ov_fileStreamOpen(path.c_str(), "r");
+  capacity = 0;
+  ASSERT_NE(ov_fileStreamGetLine(s, &buffer, &capacity), nullptr);
+  EXPECT_EQ(capacity, 200u);
+  EXPECT_EQ(std::string(buffer), std::string(150, 'y') + "\n");
+  ASSERT_NE(ov_fileStreamGetLine(s, &buffer, &capacity), nullptr);
+  EXPECT_STREQ(buffer, "z\n");
+
+  EXPECT_EQ(ov_fileStreamGetLine(nullptr, &buffer, &capacity), nullptr);
+  EXPECT_EQ(ov_fileStreamGetLine(s, nullptr, &capacity), nullptr);
+  EXPECT_EQ(ov_fileStreamGetLine(s, &buffer, nullptr), nullptr);
+  ov_fileStreamClose(s);
+  ov_freeMemory(buffer, nullptr);
+
+  // A zero byte is copied as it is and the lines after it still come.
+  writeFile(path, std::string("a\0b\nc\n", 6));
+  s = ov_fileStreamOpen(path.c_str(), "r");
+  char piece[16];
+  ASSERT_NE(ov_fileStreamGets(s, piece, sizeof piece), nullptr);
+  EXPECT_EQ(std::string(piece, 5), std::string("a\0b\n", 5));
+  ASSERT_NE(ov_fileStreamGets(s, piece, sizeof piece), nullptr);
+  EXPECT_STREQ(piece, "c\n");
+  ov_fileStreamClose(s);
+  ov_fileStreamClose(nullptr);
+}
+
+TEST_F(FileStream, PutsWritesWholeBlocksAndTheRestAtClose) {
+  const std::string path = file("out");
+  FILESTREAM *s = ov_fileStreamOpen(path.c_str(), "w");
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(ov_fileStreamPuts(s, "abc"), 4u);
+  EXPECT_EQ(sizeOf(path), 0);  // still in the block
+  ov_fileStreamClose(s);
+  EXPECT_EQ(readFile(path), "abc\n");
+
+  // 4095 bytes and the newline fill the block exactly: written at once.
+  s = ov_fileStreamOpen(path.c_str(), "w");
+  EXPECT_EQ(ov_fileStreamPuts(s, std::string(4095, 'q').c_str()), 4096u);
+  EXPECT_EQ(sizeOf(path), 4096);
+  EXPECT_EQ(s->dirty, 0);
+  EXPECT_EQ(ov_fileStreamPuts(s, ""), 1u);
+  EXPECT_EQ(sizeOf(path), 4096);
+  ov_fileStreamClose(s);
+  EXPECT_EQ(readFile(path), std::string(4095, 'q') + "\n\n");
+
+  // Lines of every length round-trip through Puts and GetLine.
+  std::mt19937 rng(7);
+  std::vector<std::string> lines = randomLines(rng, 200);
+  if (lines.back().back() != '\n') lines.back() += '\n';
+  s = ov_fileStreamOpen(path.c_str(), "w");
+  for (const std::string &line : lines)
+    EXPECT_EQ(ov_fileStreamPuts(s, line.substr(0, line.size() - 1).c_str()), line.size());
+  ov_fileStreamClose(s);
+  EXPECT_EQ(readFile(path), joined(lines));
+  EXPECT_EQ(ov_fileStreamPuts(nullptr, "x"), 0u);
+}
+
+TEST_F(FileStream, RewindReadsAgainAndWritesPendingBytes) {
+  const std::string path = file("rw");
+  FILESTREAM *s = ov_fileStreamOpen(path.c_str(), "w+");
+  ASSERT_NE(s, nullptr);
+  ov_fileStreamPuts(s, "first");
+  ov_fileStreamPuts(s, "second");
+  EXPECT_EQ(ov_fileStreamRewind(s), 0);
+  char line[32];
+  ASSERT_NE(ov_fileStreamGets(s, line, sizeof line), nullptr);
+  EXPECT_STREQ(line, "first\n");
+  EXPECT_EQ(ov_fileStreamRewind(s), 0);
+  ASSERT_NE(ov_fileStreamGets(s, line, sizeof line), nullptr);
+  EXPECT_STREQ(line, "first\n");
+  ASSERT_NE(ov_fileStreamGets(s, line, sizeof line), nullptr);
+  EXPECT_STREQ(line, "second\n");
+  ov_fileStreamClose(s);
+  EXPECT_EQ(ov_fileStreamRewind(nullptr), -1);
+}
+
+TEST_F(FileStream, ExhaustedMemory) {
+  const std::string path = file("mem");
+  writeFile(path, std::string(250, 'm') + "\nshort\n");
+  ov_testFailAllocation(0);
+  EXPECT_EQ(ov_fileStreamOpen(path.c_str(), "r"), nullptr);
+  EXPECT_EQ(ov_testOutstandingBlocks(), 0);
+
+  // Each allocation of a line read fails once: the read ends with ENOMEM
+  // and the pair still describes a block the caller can release.
+  for (int64_t failAt = 0;; ++failAt) {
+    SCOPED_TRACE(failAt);
+    FILESTREAM *s = ov_fileStreamOpen(path.c_str(), "r");
+    ASSERT_NE(s, nullptr);
+    char *buffer = nullptr;
+    uint32_t capacity = 0;
+    ov_testFailAllocation(failAt);
+    errno = 0;
+    char *line = ov_fileStreamGetLine(s, &buffer, &capacity);
+    const bool failed = ov_testAllocationCount() > failAt;
+    ov_testFailAllocation(-1);
+    if (failed) {
+      EXPECT_EQ(line, nullptr);
+      EXPECT_EQ(errno, ENOMEM);
+      EXPECT_EQ(capacity, buffer == nullptr ? 0u : 100u + 100u * static_cast<uint32_t>(failAt - 1));
+    } else {
+      EXPECT_EQ(std::string(line), std::string(250, 'm') + "\n");
+    }
+    ov_fileStreamClose(s);
+    ov_freeMemory(buffer, nullptr);
+    EXPECT_EQ(ov_testOutstandingBlocks(), 0);
+    if (!failed) break;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,94 @@
+// Path composition: makeAllocPath and makePath over a table of pieces, the
+// cut of a short buffer at every size, pathBaseExt, and out-of-memory.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "ovbase/platform.h"
+#include "ovbase/txtutil.h"
+#include "platform/testhooks.h"
+
+namespace {
+
+struct PathRow {
+  const char *dir, *name, *ext;
+  const char *allocated;  // makeAllocPath
+  const char *composed;   // makePath with room to spare
+};
+
+constexpr PathRow kPaths[] = {
+    {"/usr/lib", "libx", "so", "/usr/lib/libx.so", "/usr/lib/libx.so"},
+    {"/usr/lib/", "libx", nullptr, "/usr/lib/libx", "/usr/lib/libx"},
+    {"", "file", "txt", "file.txt", "file.txt"},
+    {"/a", "sub/file", "txt", "sub/file", "/a/sub/file.txt"},  // a path already
+    {"/a", "./file", nullptr, "/a/./file", "/a/./file"},
+    {"/a", "file", "", "/a/file.", "/a/file."},
+    {"./rel", "file", nullptr, "file", "file"},
+    {"../up", "file", "c", "file.c", "file.c"},
+    {"/a", nullptr, nullptr, "/a/", "/a/"},
+    {"/a", nullptr, "ext", "/a/.ext", "/a/.ext"},
+    {nullptr, "file", "txt", "file.txt", "file.txt"},  // a null directory is the empty one
+    {"/", "etc", nullptr, "/etc", "/etc"},
+    {"/a", "/abs/file", "x", "/abs/file", "/a//abs/file.x"},
+    {"/a", "../file", nullptr, "/a/../file", "/a/../file"},
+};
+
+TEST(Path, ComposesTheTable) {
+  for (const PathRow &r : kPaths) {
+    const std::string row = testing::PrintToString(r.dir ? r.dir : "(null)") + " " +
+                            testing::PrintToString(r.name ? r.name : "(null)") + " " +
+                            testing::PrintToString(r.ext ? r.ext : "(null)");
+    const int64_t outstanding = ov_testOutstandingBlocks();
+    char *path = makeAllocPath(r.dir, r.name, r.ext, nullptr);
+    ASSERT_NE(path, nullptr) << row;
+    EXPECT_STREQ(path, r.allocated) << row;
+    EXPECT_EQ(ov_testOutstandingBlocks(), outstanding + 1) << row;
+    ov_freeMemory(path, nullptr);
+
+    char buffer[64];
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(makePath(buffer, sizeof buffer, r.dir, r.name, r.ext), 0) << row;
+    EXPECT_STREQ(buffer, r.composed) << row;
+  }
+}
+
+TEST(Path, ShortBufferCutsAtEverySize) {
+  const std::string whole = "/tmp/abcdef.txt";
+  for (uint64_t size = 1; size <= whole.size() + 2; ++size) {
+    std::string buffer(whole.size() + 4, 'x');
+    const int want = size > whole.size() ? 0 : -1;
+    EXPECT_EQ(makePath(buffer.data(), size, "/tmp", "abcdef", "txt"), want) << size;
+    EXPECT_EQ(std::string(buffer.c_str()), whole.substr(0, size - 1)) << size;
+    EXPECT_EQ(buffer.substr(size), std::string(buffer.size() - size, 'x')) << "wrote past " << size;
+  }
+  char untouched = 'x';
+  EXPECT_EQ(makePath(&untouched, 0, "/tmp", "a", nullptr), -1);
+  EXPECT_EQ(untouched, 'x');
+}
+
+TEST(Path, BaseName) {
+  struct Row {
+    const char *path;
+    std::size_t offset;
+  };
+  for (const Row &r : {Row{"/a/b/name.txt", 5}, Row{"name.txt", 0}, Row{"/a/b/", 5}, Row{"", 0},
+                       Row{"/", 1}, Row{"a//b", 3}}) {
+    EXPECT_EQ(pathBaseExt(r.path), r.path + r.offset) << r.path;
+  }
+  EXPECT_EQ(pathBaseExt(nullptr), nullptr);
+  EXPECT_EQ(ov_catpath(), nullptr);
+}
+
+TEST(Path, OutOfMemoryGivesNullAndLeaksNothing) {
+  for (const PathRow &r : kPaths) {
+    const int64_t outstanding = ov_testOutstandingBlocks();
+    ov_testFailAllocation(0);
+    EXPECT_EQ(makeAllocPath(r.dir, r.name, r.ext, nullptr), nullptr) << r.allocated;
+    EXPECT_EQ(ov_testAllocationCount(), 1) << r.allocated;
+    ov_testFailAllocation(-1);
+    EXPECT_EQ(ov_testOutstandingBlocks(), outstanding);
+  }
+}
+
+}  // namespace

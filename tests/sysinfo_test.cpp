@@ -1,0 +1,157 @@
+// Host and system description: the distribution named by every kind of
+// release file (laid out in a scratch folder that the lookup is pointed
+// at), the order in which the files decide, the whole one-line text, and
+// out-of-memory.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ovbase/platform.h"
+#include "platform/releasedir_hook.h"
+#include "platform/testhooks.h"
+#include "scratch_dir.h"
+
+namespace {
+
+using Files = std::vector<std::pair<const char *, std::string>>;
+
+struct DistroRow {
+  Files files;       // release files and their contents
+  std::string want;  // the distribution part of the description
+};
+
+const std::string kLong(300, 'A');
+
+const DistroRow kRows[] = {
+    {{}, "Unknown Linux distro"},
+    {{{"redhat-release", "Red Hat Enterprise Linux AS release 4 (Nahant Update 4)\n"}},
+     "Red Hat Enterprise Linux AS 4"},
+    {{{"redhat-release", "Fedora Core release 6 (Zod)\n"}}, "Fedora Core 6"},
+    {{{"redhat-release", "Fedora release 39 (Thirty Nine)\r\n"}}, "Fedora 39"},
+    {{{"redhat-release", "CentOS Stream release 9\n"}}, "CentOS Stream 9\n"},  // line end kept
+    {{{"redhat-release", "CentOS Stream 9 (x)\n"}}, "CentOS Stream 9 (x)\n"},  // no word: uncut
+    {{{"redhat-release", "Odd release"}}, "Odd "},  // the version would start past the end
+    {{{"redhat-release", kLong + " release 5\n"}}, std::string(255, 'A')},  // 255 bytes read
+    {{{"SuSE-release", "SUSE LINUX Enterprise Server 9 (x86_64)\nVERSION = 9\n"}},
+     "SUSE LINUX Enterprise Server 9"},
+    {{{"SuSE-release", "openSUSE 10.2\n"}}, "openSUSE 10.2\n"},
+    {{{"SuSE-release", "SUSE 9 (a)\n"}, {"redhat-release", "Fedora Core release 6 (Zod)\n"}},
+     "SUSE 9"},
+    {{{"vine-release", ""}, {"SuSE-release", "SUSE 9 (a)\n"}}, ""},  // empty file, empty name
+    {{{"vine-release", "\n"}}, "Linux"},
+    {{{"turbolinux-release", "\nsecond line\n"}}, "Linux"},
+    {{{"turbolinux-release", "Turbolinux 10 (x)\n"}, {"SuSE-release", "SUSE\n"}}, "Turbolinux 10"},
+    {{{"mvl-release", "MontaVista Linux Professional Edition Version 3.1 Release 2005\n"}},
+     "MontaVista Linux Professional Edition 3.1"},
+    {{{"mvl-release", "MVL Version:4.0\n"}}, "MVL 4.0\n"},  // the character after the word is skipped
+    {{{"mvl-release", "X Version Release 3\n"}}, "X "},
+    {{{"mvl-release", "MontaVista Linux\n"}}, "MontaVista Linux\n"},
+    {{{"mvl-release", "M Version 1 Release 2\n"}, {"redhat-release", "R release 7 (a)\n"}}, "M 1"},
+    {{{"debian_release", "ignored"}}, "Debian Linux"},
+    {{{"mandrake-release", "ignored"}}, "Mandrake Linux"},
+    {{{"mandrake-release", ""}, {"debian_release", ""}}, "Debian Linux"},
+    {{{"debian_release", ""}, {"redhat-release", "R release 7 (a)\n"}}, "R 7"},
+};
+
+// What follows the distribution: " (RELEASE) [MACHINE X PROCESSORS]".
+std::string hostPart() {
+  struct utsname host {};
+  if (uname(&host) != 0) return "";
+  return std::string(" (") + host.release + ") [" + host.machine + " X " +
+         std::to_string(sysconf(_SC_NPROCESSORS_ONLN)) + "]";
+}
+
+std::string describe(const Files &files) {
+  std::string text;
+  for (const auto &[name, content] : files) text += std::string(name) + "=" + testing::PrintToString(content) + " ";
+  return text;
+}
+
+std::string takeText(char *text) {
+  std::string copy = text != nullptr ? text : "(null)";
+  ov_freeMemory(text, nullptr);
+  return copy;
+}
+
+TEST(Sysinfo, NamesTheDistributionFromItsReleaseFile) {
+  for (const DistroRow &row : kRows) {
+    ScratchDir etc;
+    ASSERT_TRUE(etc.ok());
+    for (const auto &[name, content] : row.files) ASSERT_TRUE(writeFile(etc.path(name), content));
+    ov_testSetReleaseDir(etc.dir().c_str());
+    const int64_t outstanding = ov_testOutstandingBlocks();
+    EXPECT_EQ(takeText(ov_sysinfo()), row.want + hostPart()) << describe(row.files);
+    EXPECT_EQ(ov_testOutstandingBlocks(), outstanding);
+  }
+}
+
+TEST(Sysinfo, UnreadableReleaseFilesAreSkipped) {
+  ScratchDir etc;
+  ASSERT_TRUE(etc.ok());
+  ASSERT_EQ(chmod(etc.dir().c_str(), 0755), 0);
+  ASSERT_TRUE(writeFile(etc.path("vine-release"), "Vine 1 (a)\n"));
+  ASSERT_EQ(chmod(etc.path("vine-release").c_str(), 0), 0);
+  ASSERT_TRUE(writeFile(etc.path("redhat-release"), "R release 7 (a)\n"));
+  ov_testSetReleaseDir(etc.dir().c_str());
+  WithoutRoot unprivileged;
+  EXPECT_EQ(takeText(ov_sysinfo()), "R 7" + hostPart());
+}
+
+TEST(Sysinfo, OutOfMemoryGivesNullNeverAnotherName) {
+  struct Row {
+    Files files;
+    int nulls;  // allocations whose failure must give null
+  };
+  // The name, the description, and the stream of a file that is read.
+  for (const auto &[files, wantNulls] : {Row{{{"redhat-release", "Fedora Core release 6 (Zod)\n"}}, 3},
+                                         Row{{{"SuSE-release", "SUSE 9 (a)\n"}}, 3},
+                                         Row{{{"debian_release", ""}}, 2}, Row{{}, 2}}) {
+    ScratchDir etc;
+    ASSERT_TRUE(etc.ok());
+    for (const auto &[name, content] : files) ASSERT_TRUE(writeFile(etc.path(name), content));
+    ov_testSetReleaseDir(etc.dir().c_str());
+    const std::string want = takeText(ov_sysinfo());
+    int nulls = 0;
+    for (int64_t failAt = 0;; ++failAt) {
+      const int64_t outstanding = ov_testOutstandingBlocks();
+      ov_testFailAllocation(failAt);
+      const std::string got = takeText(ov_sysinfo());
+      const bool failed = ov_testAllocationCount() > failAt;
+      ov_testFailAllocation(-1);
+      EXPECT_EQ(ov_testOutstandingBlocks(), outstanding) << describe(files) << failAt;
+      if (!failed) {
+        EXPECT_EQ(got, want);
+        break;
+      }
+      // A failed stream for a missing file changes nothing; any other
+      // failure gives null.
+      EXPECT_TRUE(got == "(null)" || got == want) << describe(files) << " failing allocation "
+                                                  << failAt << ": " << got;
+      nulls += got == "(null)";
+    }
+    EXPECT_EQ(nulls, wantNulls) << describe(files);
+  }
+}
+
+TEST(Sysinfo, HostNameAndTheRealEtc) {
+  struct utsname host {};
+  ASSERT_EQ(uname(&host), 0);
+  EXPECT_EQ(takeText(ov_hostname()), host.nodename);
+  ov_testFailAllocation(0);
+  EXPECT_EQ(ov_hostname(), nullptr);
+  ov_testFailAllocation(-1);
+
+  // The library's own folder is /etc: whatever it names, the rest follows.
+  ov_testSetReleaseDir(nullptr);
+  const std::string text = takeText(ov_sysinfo());
+  const std::string tail = hostPart();
+  ASSERT_GE(text.size(), tail.size());
+  EXPECT_EQ(text.substr(text.size() - tail.size()), tail) << text;
+}
+
+}  // namespace
