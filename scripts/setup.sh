@@ -16,3 +16,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
 fi
+
+# The collation tests compare with libc in a real collating locale (UTF-8 and
+# Latin-1); generate those once if the machine has none.
+if command -v localedef >/dev/null && ! locale -a 2>/dev/null | grep -qix 'en_US.utf8'; then
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO localedef -i en_US -f UTF-8 en_US.UTF-8 2>/dev/null || true
+  $SUDO localedef -i en_US -f ISO-8859-1 en_US.ISO-8859-1 2>/dev/null || true
+fi
