@@ -261,7 +261,8 @@ OV_API OV_STATUS pl_putStruct(PARMLIST *list, const PLSTRUCTDESC *desc, uint16_t
    class 0).  Malformed, giving S_INVPARM: a first entry that is not a
    PL_STRUCT begin, a type 0 or above 19, a PL_STRUCT entry that neither
    begins nor ends or carries PLF_SKIP, more than 65535 entries before the
-   closing one, or a size above UINT32_MAX.  Reading stops at the closing
+   closing one, structures nested more than 256 levels deep (the outermost
+   counted), or a size above UINT32_MAX.  Reading stops at the closing
    entry.  size and alignClass may be null.  Returns S_OKAY, S_INVPARM or
    S_INVNULL for a null description. */
 OV_API OV_STATUS pl_calcStruct(const PLSTRUCTDESC *desc, uint32_t *size, uint32_t *alignClass);

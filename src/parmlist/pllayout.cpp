@@ -79,7 +79,7 @@ struct Measured {
 // Lays out the structure opened at desc[0] (well formed), writing member
 // offsets relative to its start when offsets is not null.  Returns the index
 // of its closing entry, or 0 when the size cannot be held in 32 bits.
-// Recursion depth is the nesting depth, at most half of kMaxDescEntries.
+// Recursion depth is the nesting depth, at most kMaxNesting.
 uint32_t measure(const PLSTRUCTDESC *desc, Measured &out, uint32_t *offsets) {
   uint64_t offset = 0;
   uint32_t largest = 0;
@@ -114,7 +114,8 @@ uint32_t measure(const PLSTRUCTDESC *desc, Measured &out, uint32_t *offsets) {
 
 // Entries from the begin entry through its matching end entry; 0 when the
 // description is malformed.  Reading stops at that end entry, at the first
-// malformed entry, or after kMaxDescEntries entries.
+// malformed entry, after kMaxDescEntries entries, or at a structure nested
+// deeper than kMaxNesting levels (which bounds the layout's recursion).
 uint32_t descriptionLength(const PLSTRUCTDESC *desc) {
   if (!isBegin(desc[0])) return 0;
   int32_t depth = 0;
@@ -123,8 +124,9 @@ uint32_t descriptionLength(const PLSTRUCTDESC *desc) {
     if (!validType(e.type)) return 0;
     if (e.type != PL_STRUCT) continue;
     if (e.flags & PLF_SKIP) return 0;
-    if (e.flags & PLF_BEGIN)
-      ++depth;
+    if (e.flags & PLF_BEGIN) {
+      if (++depth > kMaxNesting) return 0;
+    }
     else if (e.flags & PLF_END)
       --depth;
     else
