@@ -107,18 +107,6 @@ TEST(PlLayout, MatchesTheCompilersRecords) {
   }
   EXPECT_EQ(pl_calcStruct(cases[0].desc.data(), nullptr, nullptr), S_OKAY);
   EXPECT_EQ(pl_calcStruct(nullptr, nullptr, nullptr), S_INVNULL);
-
-  // The class of every scalar type is its C type's boundary.
-  struct Boundary {
-    uint32_t type;
-    size_t align;
-  };
-  for (const Boundary &b : {Boundary{PL_CHAR, alignof(char)}, Boundary{PL_WCHAR, alignof(wchar_t)},
-                            Boundary{PL_SHORT, alignof(int16_t)}, Boundary{PL_INT, alignof(int32_t)},
-                            Boundary{PL_LONG, alignof(int64_t)}, Boundary{PL_FLOAT, alignof(float)},
-                            Boundary{PL_DOUBLE, alignof(double)}, Boundary{PL_ADDR, alignof(Addr6)},
-                            Boundary{PL_PAIR32, alignof(Pair32)}, Boundary{PL_TINY, alignof(int8_t)}})
-    EXPECT_EQ(ov_align(1, pl_getTypeInfo(b.type)->alignClass), b.align) << b.type;
 }
 
 // Nesting down to 256 levels lays out (one char at the bottom, padded by

@@ -365,18 +365,22 @@ std::vector<uint8_t> bytesOf(const void *p, size_t n) {
   return {b, b + n};
 }
 
-void expectItems(const PARMLIST *list, const std::vector<Expected> &want, const std::string &what) {
+// Checks the items, then reads them back with pl_get.
+void expectItems(PARMLIST *list, const std::vector<Expected> &want, const std::string &what) {
   const std::vector<PARMITEM *> all = items(list);
   ASSERT_EQ(all.size(), want.size()) << what;
+  ASSERT_EQ(pl_seek(list, 0, 0), S_OKAY);
   for (size_t k = 0; k < all.size(); ++k) {
     const PARMITEM &item = *all[k];
     EXPECT_EQ(item.type, want[k].type) << what << " item " << k;
     EXPECT_EQ(item.flags, want[k].flags) << what << " item " << k;
     EXPECT_EQ(item.len, want[k].len) << what << " item " << k;
+    uint8_t out[8] = {};
+    ASSERT_EQ(pl_get(list, out), S_OKAY) << what << " item " << k;
     if (want[k].bytes.empty())
-      EXPECT_EQ(item.value.ptr, want[k].pointer) << what << " item " << k;
+      EXPECT_EQ(bytesOf(out, 8), bytesOf(&want[k].pointer, 8)) << what << " item " << k;
     else
-      EXPECT_EQ(bytesOf(item.value.bytes, want[k].bytes.size()), want[k].bytes) << what << " item " << k;
+      EXPECT_EQ(bytesOf(out, want[k].bytes.size()), want[k].bytes) << what << " item " << k;
   }
 }
 
@@ -428,6 +432,8 @@ TEST(PlPrintf, ConversionsPutTheDocumentedItems) {
     expectItems(list.get(), c.want, c.format);
   }
   EXPECT_EQ(pl_printf(nullptr, "  "), S_OKAY);
+  List list = newList();
+  EXPECT_EQ(pl_printf(list.get(), nullptr), S_INVNULL);
   EXPECT_EQ(pl_printf(nullptr, "%d", 1), S_INVNULL);
 }
 

@@ -233,8 +233,8 @@ OV_API const PLTYPEINFO *pl_getTypeInfo(uint32_t type);
    count n: a pointer to n elements, an array (s: PL_CHAR, S: PL_WCHAR);
    %no is a PL_BLOB of n bytes.  Nothing is copied.  Returns S_OKAY,
    S_RPCINVDATATYPE for a malformed format (also %o without count and a
-   negative * count), or the first failing pl_put's status; earlier items
-   stay. */
+   negative * count), S_INVNULL for a null format, or the first failing
+   pl_put's status; earlier items stay. */
 OV_API OV_STATUS pl_printf(PARMLIST *list, const char *format, ...);
 
 /* pl_printf with a started argument list, consumed as vprintf does. */
