@@ -283,6 +283,16 @@ TEST(PlBind, PutAndGetRestoreTheVariables) {
   ASSERT_EQ(pl_getBound(list.get(), shortBind.get()), S_OKAY);
   EXPECT_STREQ(four, "abcdz");
 
+  // A target overlapping the item's data further on receives the bytes intact.
+  char shifting[16] = "abcdef";
+  Bind shiftBind(pl_allocBind());
+  List shiftList(pl_alloc());
+  ASSERT_EQ(pl_put(shiftList.get(), PL_STRING, 0, shifting, 0), S_OKAY);
+  ASSERT_EQ(pl_bind(shiftBind.get(), PL_STRING, 0, shifting + 2, 7), S_OKAY);
+  ASSERT_EQ(pl_seek(shiftList.get(), 0, 0), S_OKAY);
+  ASSERT_EQ(pl_getBound(shiftList.get(), shiftBind.get()), S_OKAY);
+  EXPECT_STREQ(shifting, "ababcdef");
+
   // More bindings than items: the ones with items are filled, then S_PARMEND.
   List one(pl_alloc());
   ASSERT_EQ(pl_printf(one.get(), "%d", 7), S_OKAY);
