@@ -160,16 +160,15 @@ OV_API void pl_free(PARMLIST *list);
 OV_API uint32_t pl_count(const PARMLIST *list);
 
 /* Puts a value before the current item; the cursor does not move.
-   Inline types: `data` points at the value (type size bytes copied; length
-   not used); a null `data` gives S_INVNULL.  Arrays (PLF_ARRAY): `data` is
-   the first element, length the element count.  PL_BLOB: `data` and its
-   byte length.  PL_STRING, PL_WSTRING: the string (length not used; len
-   becomes its byte size with the terminator, 4 bytes per wide character).
-   Null data for a by-reference put gives a null item (PLF_NULL, len 0).
-   PLF_COPY copies len bytes (strings, blobs) or len x type size (arrays).
-   Returns S_OKAY; S_INVNULL for a null list; S_INVPARM for type 0,
-   PL_STRUCT, a code above 19 or a string of 4 GiB or more; S_NOMEMORY when
-   the item or the copy cannot be had.  Nothing changes on failure. */
+   Inline: `data` points at the value (type size bytes copied, length not
+   used; null data gives S_INVNULL).  Arrays (PLF_ARRAY, PL_WSTRING too):
+   the first element and the element count.  PL_BLOB: the bytes and their
+   number.  PL_STRING, PL_WSTRING: the string; len becomes its byte size
+   with the terminator (4 bytes a wide character).  Null by-reference data
+   give a null item (PLF_NULL, len 0).  PLF_COPY copies len bytes, or len x
+   type size for an array.  Returns S_OKAY; S_INVNULL for a null list;
+   S_INVPARM for type 0, PL_STRUCT, a code above 19 or a string of 4 GiB or
+   more; S_NOMEMORY (item or copy).  Nothing changes on failure. */
 OV_API OV_STATUS pl_put(PARMLIST *list, uint32_t type, uint16_t flags, const void *data,
                         uint32_t length);
 
