@@ -21,6 +21,7 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
 // What the single-value form reads from the argument list.
 enum class Arg : uint8_t {
   Int,      // int, stored as its low-order bytes
+  UInt,     // unsigned int
   Int64,    // 64-bit integer, stored as its low-order bytes
   Double,   // double
   Pointer,  // pointer handed to pl_put as the data
@@ -46,7 +47,7 @@ constexpr Conversion conversions[] = {
     {'t', 'd', PL_TINY, Arg::Int, PL_TINY, PLF_ARRAY},
     {'l', 'd', PL_LONG, Arg::Int64, PL_LONG, PLF_ARRAY},
     {'L', 'd', PL_INT, Arg::Int64, PL_INT, PLF_ARRAY},
-    {'\0', 'u', PL_UINT, Arg::Int, PL_UINT, PLF_ARRAY},
+    {'\0', 'u', PL_UINT, Arg::UInt, PL_UINT, PLF_ARRAY},
     {'h', 'u', PL_USHORT, Arg::Int, PL_USHORT, PLF_ARRAY},
     {'t', 'u', PL_UTINY, Arg::Int, PL_UTINY, PLF_ARRAY},
     {'l', 'u', PL_ULONG, Arg::Int64, PL_ULONG, PLF_ARRAY},
@@ -98,6 +99,7 @@ OV_STATUS putConversion(PARMLIST *list, const Conversion &c, uint32_t count, Arg
   } holder{};
   switch (c.arg) {
     case Arg::Int: holder.word = static_cast<uint64_t>(static_cast<int64_t>(va_arg(args.list, int))); break;
+    case Arg::UInt: holder.word = va_arg(args.list, unsigned int); break;
     case Arg::Int64: holder.word = static_cast<uint64_t>(va_arg(args.list, int64_t)); break;
     case Arg::Double: holder.real = va_arg(args.list, double); break;
     case Arg::Pointer: return pl_put(list, c.single, 0, va_arg(args.list, const void *), 0);
