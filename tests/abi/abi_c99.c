@@ -29,8 +29,6 @@ int main(void) {
   void *block;
   BCD *x;
   int32_t handle;
-  PARMLIST *parms;
-  int32_t number = 0;
 
   check(ov_errinfo(S_NOMEMORY, text, sizeof text) == S_OKAY, "ov_errinfo result");
   check(strcmp(text, "client was unable to grant memory (S_NOMEMORY)") == 0, "ov_errinfo text");
@@ -61,11 +59,14 @@ int main(void) {
   check(x->length == 3 && x->point == 2 && x->sign == -1 && x->digits[1] == 1, "BCD layout");
   bcd_free(x);
 
-  parms = pl_alloc();
-  check(parms != NULL && pl_printf(parms, "%d %s", 42, "abc") == S_OKAY, "pl_printf");
-  check(pl_seek(parms, 0, 0) == S_OKAY && pl_get(parms, &number) == S_OKAY && number == 42, "pl_get");
-  check(pl_count(parms) == 2 && sizeof(PARMITEM) == 48 && offsetof(PARMITEM, value) == 32, "PARMITEM layout");
-  pl_free(parms);
+  {
+    PARMLIST *parms = pl_alloc();
+    int32_t number = 0;
+    check(parms != NULL && pl_printf(parms, "%d %s", 42, "abc") == S_OKAY, "pl_printf");
+    check(pl_seek(parms, 0, 0) == S_OKAY && pl_get(parms, &number) == S_OKAY && number == 42, "pl_get");
+    check(pl_count(parms) == 2 && sizeof(PARMITEM) == 48 && offsetof(PARMITEM, value) == 32, "PARMITEM layout");
+    pl_free(parms);
+  }
 
   if (failures == 0) puts("1 passed, 0 failed");
   return failures == 0 ? 0 : 1;
