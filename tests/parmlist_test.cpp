@@ -116,7 +116,7 @@ TEST(PlList, EveryTypeRoundTripsSingleAndArrayByReferenceAndCopied) {
   }
 }
 
-// A random run of puts, gets, seeks and deletes against a vector and an
+// A random run of puts, gets, seeks and deletes (current or any item) against a vector and an
 // index standing for the list and its cursor.
 TEST(PlList, CursorFollowsTheModelUnderRandomOperations) {
   std::mt19937 rng(2024);
@@ -125,7 +125,7 @@ TEST(PlList, CursorFollowsTheModelUnderRandomOperations) {
     std::vector<int32_t> model;
     size_t cursor = 0;  // model.size() is the end
     for (int step = 0; step < 300; ++step) {
-      const int op = static_cast<int>(rng() % 6);
+      const int op = static_cast<int>(rng() % 7);
       if (op <= 1) {
         const int32_t value = static_cast<int32_t>(rng());
         ASSERT_EQ(pl_put(list.get(), PL_INT, 0, &value, 0), S_OKAY);
@@ -149,9 +149,14 @@ TEST(PlList, CursorFollowsTheModelUnderRandomOperations) {
         if (offset > 0) at = std::min(n, at + offset);
         if (offset < 0 && n > 0) at = std::max<int64_t>(0, at + offset);
         cursor = static_cast<size_t>(at);
-      } else {
+      } else if (op == 5) {
         pl_del(list.get());
         if (cursor < model.size()) model.erase(model.begin() + static_cast<std::ptrdiff_t>(cursor));
+      } else if (!model.empty()) {
+        const size_t victim = rng() % model.size();
+        pl_delItem(list.get(), items(list.get())[victim]);
+        model.erase(model.begin() + static_cast<std::ptrdiff_t>(victim));
+        if (victim < cursor) --cursor;
       }
       const std::vector<PARMITEM *> all = items(list.get());
       ASSERT_EQ(all.size(), model.size());

@@ -80,6 +80,21 @@ void insertItem(PARMLIST *list, PARMITEM *item) {
     list->first = item;
 }
 
+// Unlinks an item of the list (the cursor moves on if it was current) and
+// releases its description copy and record; the data stay.
+void deleteItem(PARMLIST *list, PARMITEM *item) {
+  if (list->current == item) list->current = item->next;
+  if (item->prev)
+    item->prev->next = item->next;
+  else
+    list->first = item->next;
+  if (item->next)
+    item->next->prev = item->prev;
+  else
+    list->last = item->prev;
+  releaseItem(item);
+}
+
 // Moves the cursor by offset items: forward it stops at the end (and from
 // the end does not move), backward the end steps onto the last item and
 // movement stops at the first.
@@ -286,21 +301,11 @@ OV_API void pl_delItem(PARMLIST *list, PARMITEM *item) {
   if (list == nullptr || item == nullptr) return;
   const PARMITEM *member = list->first;
   while (member != nullptr && member != item) member = member->next;
-  if (member == nullptr) return;  // not ours: never touch it
-  if (list->current == item) list->current = item->next;
-  if (item->prev)
-    item->prev->next = item->next;
-  else
-    list->first = item->next;
-  if (item->next)
-    item->next->prev = item->prev;
-  else
-    list->last = item->prev;
-  releaseItem(item);
+  if (member != nullptr) deleteItem(list, item);  // one not ours is never touched
 }
 
 OV_API void pl_del(PARMLIST *list) {
-  if (list != nullptr) pl_delItem(list, list->current);
+  if (list != nullptr && list->current != nullptr) deleteItem(list, list->current);
 }
 
 OV_API void pl_flagAdd(PARMLIST *list, uint16_t flags) {
