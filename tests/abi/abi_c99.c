@@ -87,6 +87,21 @@ int main(void) {
     ov_freeMemory(line, NULL);
     ov_fileRemove("abi_stream.tmp");
   }
+  {
+    /* The C compiler's own layout of a record with a nested array. */
+    struct Nested { char c; struct { char c; int64_t l; } in[2]; float f; };
+    const PLSTRUCTDESC desc[] = {{0, PL_STRUCT, PLF_BEGIN}, {0, PL_CHAR, 0}, {2, PL_STRUCT, PLF_BEGIN | PLF_ARRAY},
+                                 {0, PL_CHAR, 0}, {0, PL_LONG, 0}, {0, PL_STRUCT, PLF_END}, {0, PL_FLOAT, 0},
+                                 {0, PL_STRUCT, PLF_END}};
+    uint32_t size = 0;
+    PARMLIST *parms = pl_alloc();
+    int32_t number = 0;
+    check(pl_calcStruct(desc, &size, NULL) == S_OKAY && size == sizeof(struct Nested), "pl_calcStruct");
+    check(parms != NULL && pl_printf(parms, "%d %s", 42, "abc") == S_OKAY, "pl_printf");
+    check(pl_seek(parms, 0, 0) == S_OKAY && pl_get(parms, &number) == S_OKAY && number == 42, "pl_get");
+    check(pl_count(parms) == 2 && sizeof(PARMITEM) == 48 && offsetof(PARMITEM, value) == 32, "PARMITEM layout");
+    pl_free(parms);
+  }
 
   if (failures == 0) puts("1 passed, 0 failed");
   return failures == 0 ? 0 : 1;
