@@ -1,11 +1,11 @@
 // OS wrappers (files, sleep, clock, local time, environment, handle limit)
 // and the alignment tables.
 #include <gtest/gtest.h>
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -25,15 +25,16 @@
 // lack, so the handle-limit boundaries are checked through this stand-in
 // for the platform call: while fakeArmed is set it reports fakeSoftLimit as
 // the soft limit, otherwise it passes through.  The library's static twin
-// calls this definition, the executable's own.
+// calls this definition, the executable's own.  Sanitizer runtimes call it
+// before they are ready, so it is left uninstrumented, asks the kernel
+// directly and reads plain variables (set and read by the test's thread).
 namespace {
-std::atomic<bool> fakeArmed{false};
-std::atomic<uint64_t> fakeSoftLimit{0};
-}
-extern "C" int getrlimit(__rlimit_resource_t resource, rlimit *limit) noexcept {
-  using Platform = int (*)(__rlimit_resource_t, rlimit *);
-  static const auto platform = reinterpret_cast<Platform>(dlsym(RTLD_NEXT, "getrlimit"));
-  const int result = platform(resource, limit);
+bool fakeArmed = false;
+uint64_t fakeSoftLimit = 0;
+}  // namespace
+extern "C" __attribute__((no_sanitize("thread", "address"))) int getrlimit(
+    __rlimit_resource_t resource, rlimit *limit) noexcept {
+  const int result = static_cast<int>(syscall(SYS_prlimit64, 0, resource, nullptr, limit));
   if (result == 0 && resource == RLIMIT_NOFILE && fakeArmed) limit->rlim_cur = fakeSoftLimit;
   return result;
 }
