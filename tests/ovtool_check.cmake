@@ -51,8 +51,10 @@ run(0 "^99999999999999980000000000000001\nstatus: overflow\noverflow: the result
 run(0 "^99999999999999980000000000000001\nstatus: overflow\noverflow: .* more than the 20 that max_precision - max_scale \\(40 - 20\\)"
     dec --limits 40/20 mul 9999999999999999 9999999999999999)
 run(0 "^99999999999999980000000000000001\nstatus: none\n$" dec --limits 64/32 mul 9999999999999999 9999999999999999)
-run(0 "truncated: the operands have 33 digits together, more than max_precision 32, so they were cut at the right before multiplying\n"
+run(0 "truncated: the operands have 34 digits together, more than max_precision 32, so they were cut at the right before multiplying\n"
     dec mul 12345678901234567890 1234567890123.5)
+run(0 "^152415787532387.4936747525704925\nstatus: none\n$" dec mul 0.1234567890123450 1234567890123456.5)
+run(0 "truncated: the operands have 33 digits together" dec mul 0.0001234567890123 1234567890123456789.5)
 run(0 "\nlost: 1 digit of the result did not fit max_precision 32; with max_precision 255 it is 15241578753239370219321521234415.0\n$"
     dec mul 12345678901234567890 1234567890123.5)
 run(0 "^1234567.5\nstatus: truncated, overflow\noverflow: the result has 7 digits .* the 6 that max_precision - max_scale \\(8 - 2\\) allows an integer part\nlost: 1 digit of the result did not fit max_precision 8; with max_precision 255 it is 1234567.51\n$"

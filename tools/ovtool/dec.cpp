@@ -51,12 +51,14 @@ std::string bitsInWords(int bits) {
 std::string digitCount(int n) { return std::to_string(n) + (n == 1 ? " digit" : " digits"); }
 
 // The digits of a decimal text: integer digits without leading zeros,
-// fraction digits without trailing zeros, and the span of significant
-// digits from the first nonzero one to the last.
+// fraction digits without trailing zeros, the span of significant digits
+// from the first nonzero one to the last, and the digits a normalized
+// number holds (no leading zeros, no trailing fraction zeros).
 struct Digits {
   int integer = 0;
   int fraction = 0;
   int span = 0;
+  int stored = 0;
 };
 
 Digits digitsOf(const char *text) {
@@ -71,6 +73,9 @@ Digits digitsOf(const char *text) {
   intPart.erase(0, intPart.find_first_not_of('0') == std::string::npos ? intPart.size()
                                                                        : intPart.find_first_not_of('0'));
   fracPart.erase(fracPart.find_last_not_of('0') + 1);
+  const std::size_t firstFraction = intPart.empty() ? fracPart.find_first_not_of('0') : 0;
+  const int stored = static_cast<int>(intPart.size()) +
+                     (firstFraction == std::string::npos ? 0 : static_cast<int>(fracPart.size() - firstFraction));
   std::string all = intPart + fracPart;
   const std::size_t first = all.find_first_not_of('0');
   const std::size_t last = all.find_last_not_of('0');
@@ -78,6 +83,7 @@ Digits digitsOf(const char *text) {
   d.integer = static_cast<int>(intPart.size());
   d.fraction = static_cast<int>(fracPart.size());
   d.span = first == std::string::npos ? 0 : static_cast<int>(last - first + 1);
+  d.stored = stored;
   return d;
 }
 
@@ -184,7 +190,7 @@ void explainArithmetic(Op op, const Outcome &got, const Outcome &wide, const cha
   if ((got.bits & BCD_TRUNCATED) && op == Op::kMul)
     std::printf("truncated: the operands have %s together, more than max_precision %d, so they were cut at "
                 "the right before multiplying\n",
-                digitCount(digitsOf(left).span + digitsOf(right).span).c_str(), precision);
+                digitCount(digitsOf(left).stored + digitsOf(right).stored).c_str(), precision);
   if (lostDigits) {
     const int lost = digitsOf(wide.text.c_str()).span - result.span;
     std::printf("lost: %s of the result did not fit max_precision %d; with max_precision %d it is %s\n",
