@@ -4,6 +4,7 @@
 #ifndef OVBASE_H
 #define OVBASE_H
 
+#include "ovbase/ovversion.h"
 #include "ovbase/status.h"
 #include "ovbase/platform.h"
 #include "ovbase/bcd.h"

@@ -3,9 +3,11 @@
 # Benchmark, binutils, pkg-config, clang, the benchmarks' peers (GLib, libdfp),
 # the parser generator used by the parse-table tests, locales) from Debian's
 # archive, if missing.
+# With --build-only, installs just what building the library and ovtool needs.
 set -euo pipefail
 pkgs=(g++ clang cmake make libgtest-dev libgmock-dev libbenchmark-dev binutils pkg-config
       libglib2.0-dev libdfp-dev 9base locales)
+[ "${1:-}" = "--build-only" ] && pkgs=(g++ cmake make)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

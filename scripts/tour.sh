@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Builds ovtool and walks through what the library does.
+# Builds ovtool (the library and the tool only: no tests, no benchmarks) and
+# walks through what the library does.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-cmake --preset default >/dev/null
-cmake --build --preset default --target ovtool >/dev/null
-run() { echo "\$ ovtool $*"; build/ovtool "$@" || true; echo; }
+scripts/setup.sh --build-only
+cmake --preset tour >/dev/null
+cmake --build --preset tour >/dev/null
+run() { echo "\$ ovtool $*"; build-tour/ovtool "$@" || true; echo; }
 run help
-run version
+run --version
 run sysinfo
 run errinfo 2
 run errinfo s_nomemory
@@ -19,6 +20,7 @@ run dec mul 12345678.9 0.001
 run dec pack -12.5 5 2
 run dec cmp 0.05 0.050
 run dec mul 9999999999999999 9999999999999999
+run dec --limits 64/32 mul 9999999999999999 9999999999999999
 run dec div 1 0
 run dec ceil -0.5
 run date 2000-02-29

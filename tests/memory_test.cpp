@@ -36,8 +36,17 @@ TEST(Memory, Modes) {
   ov_freeMemory(nullptr, nullptr);
   EXPECT_EQ(ov_testOutstandingBlocks(), before);
 
-  // Modes outside 1..4 allocate nothing.
+  // Modes outside 1..4, and copies from a null source, allocate nothing.
   for (int mode : {0, 5, -1, 1000}) EXPECT_EQ(ov_getMem(8, nullptr, mode, "x", 5), nullptr);
+  struct NullSource {
+    int32_t mode;
+    uint64_t size;
+  };
+  for (const NullSource &row : {NullSource{MEM_STRDUP, 0}, NullSource{MEM_STRDUP, 8},
+                                NullSource{MEM_COPY, 0}, NullSource{MEM_COPY, 16},
+                                NullSource{MEM_COPY, 1 << 20}})
+    EXPECT_EQ(ov_getMem(row.size, nullptr, row.mode, nullptr, 6), nullptr)
+        << "mode " << row.mode << " size " << row.size;
   EXPECT_EQ(ov_testOutstandingBlocks(), before);
 }
 

@@ -99,7 +99,7 @@ TEST(MutexTable, HandleZeroIsReadyAndNeverHandedOut) {
       ::testing::ExitedWithCode(0), "");
 }
 
-TEST(MutexTable, ConcurrentCreateEnterExitDelete) {
+TEST(MutexThreads, ConcurrentCreateEnterExitDelete) {
   constexpr int kThreads = 8;
   constexpr int kRounds = 2000;
   constexpr int kHeldPerThread = 7;  // 8 * 7 + 1 > 50: the table runs full

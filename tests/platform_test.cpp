@@ -5,9 +5,11 @@
 #include <pthread.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <barrier>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -15,8 +17,27 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "ovbase/platform.h"
+
+// Soft limits above the hard one need privilege that the test machine may
+// lack, so the handle-limit boundaries are checked through this stand-in
+// for the platform call: while fakeArmed is set it reports fakeSoftLimit as
+// the soft limit, otherwise it passes through.  The library's static twin
+// calls this definition, the executable's own.  Sanitizer runtimes call it
+// before they are ready, so it is left uninstrumented, asks the kernel
+// directly and reads plain variables (set and read by the test's thread).
+namespace {
+bool fakeArmed = false;
+uint64_t fakeSoftLimit = 0;
+}  // namespace
+extern "C" __attribute__((no_sanitize("thread", "address"))) int getrlimit(
+    __rlimit_resource_t resource, rlimit *limit) noexcept {
+  const int result = static_cast<int>(syscall(SYS_prlimit64, 0, resource, nullptr, limit));
+  if (result == 0 && resource == RLIMIT_NOFILE && fakeArmed) limit->rlim_cur = fakeSoftLimit;
+  return result;
+}
 
 namespace {
 
@@ -161,6 +182,61 @@ TEST(PlatformLimits, HandleLimitIsLow16BitsOfSoftLimit) {
   ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
   EXPECT_EQ(ov_getOSHandleLimit(), 517);
   setrlimit(RLIMIT_NOFILE, &saved);
+
+  // The low 16 bits read as a signed value: bit 15 makes it negative.
+  struct Row {
+    uint64_t soft;
+    int16_t want;
+  };
+  for (const Row &row : {Row{1024, 1024}, Row{32767, 32767}, Row{32768, -32768},
+                         Row{32768 + 5, -32763}, Row{65535, -1}, Row{65536, 0},
+                         Row{65536 + 300, 300}, Row{(uint64_t{1} << 20) + 0x8001, -32767},
+                         Row{RLIM_INFINITY, -1}}) {
+    fakeSoftLimit = row.soft;
+    fakeArmed = true;
+    EXPECT_EQ(ov_getOSHandleLimit(), row.want) << "soft limit " << row.soft;
+  }
+  fakeArmed = false;
+}
+
+// The compiler text as the compiler of this test (the library's own)
+// spells its release.
+std::string expectedCompilerText() {
+#if defined(__clang__)
+  const int version[3] = {__clang_major__, __clang_minor__, __clang_patchlevel__};
+#else
+  const int version[3] = {__GNUC__, __GNUC_MINOR__, __GNUC_PATCHLEVEL__};
+#endif
+  return "GNU C/C++ " + std::to_string(version[0]) + "." + std::to_string(version[1]) + "." +
+         std::to_string(version[2]);
+}
+
+TEST(PlatformCompiler, FullTextSamePointer) {
+  const char *text = ov_compiler();
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(std::string(text), expectedCompilerText());
+  EXPECT_EQ(ov_compiler(), text);
+}
+
+TEST(CompilerThreads, EveryThreadSeesTheWholeText) {
+  // All threads make the process's first call at once.
+  constexpr int kThreads = 8;
+  const std::string want = expectedCompilerText();
+  std::barrier start(kThreads);
+  std::vector<std::string> seen(kThreads);
+  std::vector<const char *> pointers(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&, t] {
+      start.arrive_and_wait();
+      pointers[t] = ov_compiler();
+      seen[t] = pointers[t];
+    });
+  for (std::thread &t : threads) t.join();
+  for (int t = 0; t < kThreads; ++t) {
+    EXPECT_EQ(seen[t], want) << "thread " << t;
+    EXPECT_EQ(pointers[t], pointers[0]) << "thread " << t;
+  }
 }
 
 TEST(PlatformAlign, Tables) {
@@ -174,7 +250,18 @@ TEST(PlatformAlign, Tables) {
       EXPECT_EQ(aligned % boundaries[c], 0u);
       EXPECT_LT(aligned - offset, boundaries[c]);
     }
-  EXPECT_EQ(ov_align(UINT64_MAX - 7, 6), UINT64_MAX - 7);
+  // At the top of the range: rounded up while a multiple is left, else
+  // UINT64_MAX, never wrapped to a small offset.
+  for (uint32_t c = 0; c < 7; ++c)
+    for (uint64_t below = 0; below < 20; ++below) {
+      const uint64_t offset = UINT64_MAX - below;
+      const uint64_t lastMultiple = UINT64_MAX - UINT64_MAX % boundaries[c];
+      const uint64_t want = offset <= lastMultiple ? offset + (lastMultiple - offset) % boundaries[c]
+                                                   : UINT64_MAX;
+      EXPECT_EQ(ov_align(offset, c), want) << "class " << c << " offset UINT64_MAX-" << below;
+    }
+  EXPECT_EQ(ov_align(UINT64_MAX, 5), UINT64_MAX);
+  EXPECT_EQ(ov_align(UINT64_MAX - 8, 6), UINT64_MAX - 7);
   for (uint32_t c : {7u, 100u, UINT32_MAX}) EXPECT_EQ(ov_align(13, c), 13u);  // byte alignment
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ovbase/platform.h"
@@ -175,10 +176,10 @@ TEST(TxtArrayCatBuf, CutRule) {
 }
 
 // A read stream holding `text`, from a temporary file.
-FILE *streamOf(const char *text) {
+FILE *streamOf(std::string_view bytes) {
   FILE *f = std::tmpfile();
   if (f != nullptr) {
-    std::fputs(text, f);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::rewind(f);
   }
   return f;
@@ -208,6 +209,30 @@ TEST(TxtFgetsTrim, ReadsOneLineAndDropsTheRest) {
   }
   EXPECT_EQ(FgetsTrim(nullptr, 8, in), nullptr);
   EXPECT_EQ(FgetsTrim(buf, 8, nullptr), nullptr);
+  std::fclose(in);
+}
+
+TEST(TxtFgetsTrim, NulBytesDoNotHideTheNewline) {
+  using namespace std::string_view_literals;
+  FILE *in = streamOf("ab\0cd\nsecond\n\0\n\0\0\0\0\0\0x\nthird\nab\0"sv);
+  ASSERT_NE(in, nullptr);
+  struct Step {
+    int16_t size;
+    std::string_view bytes;  // the buffer's bytes, terminator included
+  };
+  for (const Step &s : {Step{8, "ab\0cd\0"sv},     // the whole line, NUL and all
+                        Step{8, "second\0"sv},      // the next line is intact
+                        Step{8, "\0\0"sv},          // a line holding only a NUL
+                        Step{4, "\0\0\0\0"sv},      // cut inside NULs, rest dropped
+                        Step{8, "third\0"sv},
+                        Step{8, "ab\0\0"sv}}) {      // last line, no newline
+    char buf[8];
+    std::memset(buf, '#', sizeof buf);
+    ASSERT_EQ(FgetsTrim(buf, s.size, in), buf) << "size " << s.size;
+    EXPECT_EQ(std::string_view(buf, s.bytes.size()), s.bytes) << "size " << s.size;
+  }
+  char buf[8];
+  EXPECT_EQ(FgetsTrim(buf, 8, in), nullptr);
   std::fclose(in);
 }
 

@@ -58,6 +58,13 @@ OV_BEGIN_DECLS
 #define BCD_SYNTAX    255 /* the text reader rejected the text */
 
 /* A decimal number: bcd_maxprec() + 5 bytes. */
+/* C++ has no flexible array member in its standard but both compilers of
+   the platform accept it with the C layout; only the pedantic warning is
+   silenced, for this record alone. */
+#ifdef __cplusplus
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpedantic"
+#endif
 typedef struct BCD {
   uint8_t length;   /* digit positions in use, counted from 1; 0 is zero */
   int8_t point;     /* digit positions before the decimal point (may be <= 0) */
@@ -65,6 +72,9 @@ typedef struct BCD {
   int8_t sign;      /* +1 or -1 */
   uint8_t digits[]; /* positions 0 .. max_precision; 0 is the carry position */
 } BCD;
+#ifdef __cplusplus
+#pragma GCC diagnostic pop
+#endif
 
 /* ---- Limits, storage and packing ------------------------------------------ */
 

@@ -37,7 +37,9 @@ OV_BEGIN_DECLS
 #define MEM_COPY   4 /* size bytes copied from source, no terminator added */
 
 /* Returns a new block made as `mode` says (see MEM_*), or null when memory
-   runs out or the mode is not one of 1 to 4 (nothing is allocated then). */
+   runs out, when the mode is not one of 1 to 4, or when MEM_STRDUP or
+   MEM_COPY is given a null source (whatever the size); nothing is allocated
+   then. */
 OV_API void *ov_getMem(uint64_t size, void *memCtx, int32_t mode,
                        const void *source, uint32_t tag);
 
@@ -145,14 +147,19 @@ OV_API uint32_t ov_getAlignType(uint16_t typeCode);
 
 /* Returns offset rounded up to the boundary of alignClass (classes 0 to 6:
    1, 2, 4, 4, 4, 8 and 8 bytes); an aligned offset is returned unchanged.
-   A class above 6 is treated as class 0 and returns offset unchanged. */
+   A class above 6 is treated as class 0 and returns offset unchanged.  An
+   offset above the largest 64-bit multiple of the boundary (for class 5,
+   UINT64_MAX - 6 and up) has no aligned value at or above it: the result
+   is then UINT64_MAX, never a wrapped-around small offset. */
 OV_API uint64_t ov_align(uint64_t offset, uint32_t alignClass);
 
 /* ---- Host and compiler ---------------------------------------------------- */
 
-/* Returns the text "GNU C/C++ major.minor.patch" naming the compiler that
-   built the library.  The same static text on every call: not to be
-   changed or released. */
+/* Returns the text "GNU C/C++ major.minor.patch" naming the release of the
+   compiler that built the library (under clang, clang's own release).  The
+   text is fixed when the library is compiled: every call from every thread
+   gets the same pointer to the same complete text, not to be changed or
+   released. */
 OV_API const char *ov_compiler(void);
 
 /* Returns the host's network name (uname's node name) in a new block, or

@@ -72,13 +72,15 @@ OV_API char *StrArrayCat(const char **strings, uint64_t count, char *buffer,
 OV_API int StrArrayCatBuf(const char **strings, uint64_t count, char *buffer, uint64_t size);
 
 /* Flushes stdout, then reads one line of at most size - 1 bytes from
-   stream (fgets), dropping its newline; a carriage return before it stays.
-   The rest of a longer line is read and discarded, so the stream is left at
-   the start of the next line.  Returns buffer, or null (with an empty
-   buffer) at end of file or on error.  Size 1 reads no text: the buffer
-   becomes empty, the rest of the line is discarded and buffer is returned,
-   also at end of file (the platform's fgets succeeds for size 1).  Size 0 or less, a null
-   buffer or a null stream: nothing is read or written, null is returned. */
+   stream, dropping its newline; a carriage return before it stays.  The
+   rest of a longer line is read and discarded, so the stream is left at the
+   start of the next line; a line is consumed exactly up to its newline
+   whatever bytes it holds (a NUL byte in it is stored as read and ends the
+   text the caller sees).  Returns buffer, or null (with an empty buffer) at
+   end of file or on a read error.  Size 1 reads no text: the buffer becomes
+   empty, the rest of the line is discarded and buffer is returned, also at
+   end of file (as fgets does for size 1).  Size 0 or less, a null buffer or
+   a null stream: nothing is read or written, null is returned. */
 OV_API char *FgetsTrim(char *buffer, int16_t size, FILE *stream);
 
 /* Returns 1 when text is null or holds only decimal digits (isdigit of the

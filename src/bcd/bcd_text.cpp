@@ -165,7 +165,7 @@ static_assert(noMatchByteAtOrAbove128(), "characters from 128 up must all behave
 constexpr bool digitsShareEntries() {
   for (int state = 0; state < kStates; ++state)
     for (uint32_t c = '1'; c <= '9'; ++c)
-      if (kEntryIndex.at[state][c] != kEntryIndex.at[state]['0']) return false;
+      if (kEntryIndex.at[state][c] != kEntryIndex.at[state][static_cast<unsigned char>('0')]) return false;
   return true;
 }
 static_assert(digitsShareEntries(), "a digit run must stay on one entry");
@@ -179,7 +179,7 @@ struct DigitRuns {
 constexpr DigitRuns makeDigitRuns() {
   DigitRuns runs{};
   for (int state = 0; state < kStates; ++state) {
-    const Entry &e = StateTable[state][kEntryIndex.at[state]['0']];
+    const Entry &e = StateTable[state][kEntryIndex.at[state][static_cast<unsigned char>('0')]];
     runs.at[state] = e.action == kDigit && e.next == state;
   }
   return runs;

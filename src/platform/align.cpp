@@ -59,7 +59,11 @@ OV_API uint64_t ov_align(uint64_t offset, uint32_t alignClass) {
   if (alignClass >= alignData.size()) return offset;  // taken as class 0
   const uint64_t boundary = alignData[alignClass];
   const uint64_t remainder = offset % boundary;
-  return remainder == 0 ? offset : offset + boundary - remainder;
+  if (remainder == 0) return offset;
+  // Past the last multiple of the boundary nothing aligned is left above
+  // the offset; rather than wrap to a small offset, stay at the top.
+  const uint64_t step = boundary - remainder;
+  return offset > UINT64_MAX - step ? UINT64_MAX : offset + step;
 }
 
 }  // extern "C"

@@ -53,7 +53,7 @@ void *takeBlock(uint64_t size, int32_t mode, const void *source) {
     case MEM_ZERO:
       return std::calloc(1, size);
     case MEM_STRDUP:
-      return source ? strdup(static_cast<const char *>(source)) : nullptr;
+      return strdup(static_cast<const char *>(source));
     case MEM_COPY: {
       void *block = std::malloc(size);
       if (block != nullptr && size != 0) std::memcpy(block, source, size);
@@ -79,6 +79,8 @@ extern "C" {
 
 OV_API void *ov_getMem(uint64_t size, void *, int32_t mode, const void *source, uint32_t) {
   if (mode < MEM_PLAIN || mode > MEM_COPY) return nullptr;
+  // Nothing to copy from: refused like an unknown mode, not dereferenced.
+  if ((mode == MEM_STRDUP || mode == MEM_COPY) && source == nullptr) return nullptr;
   if (injectFailure()) return nullptr;
   void *block = takeBlock(size, mode, source);
   countBlock(block, +1);

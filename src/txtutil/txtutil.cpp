@@ -168,15 +168,18 @@ OV_API int StrArrayCatBuf(const char **strings, uint64_t count, char *buffer, ui
 OV_API char *FgetsTrim(char *buffer, int16_t size, FILE *stream) {
   std::fflush(stdout);
   if (buffer == nullptr || size <= 0 || stream == nullptr) return nullptr;
-  if (std::fgets(buffer, size, stream) == nullptr) {
+  // Byte by byte rather than fgets and a length: the newline is found where
+  // it was read, so a NUL byte inside the line cannot hide it.
+  int16_t used = 0;
+  int c = 0;
+  while (used < size - 1 && (c = std::getc(stream)) != EOF && c != '\n')
+    buffer[used++] = static_cast<char>(c);
+  buffer[used] = '\0';
+  if (c == EOF && size > 1 && (used == 0 || std::ferror(stream))) {
     buffer[0] = '\0';
     return nullptr;
   }
-  const std::size_t len = std::strlen(buffer);
-  if (len != 0 && buffer[len - 1] == '\n')
-    buffer[len - 1] = '\0';
-  else
-    discardRestOfLine(stream);
+  if (c != '\n' && c != EOF) discardRestOfLine(stream);  // the buffer filled first
   return buffer;
 }
 

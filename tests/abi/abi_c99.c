@@ -2,6 +2,7 @@
    -std=c99 -pedantic -Wall -Wextra -Werror, and a call from each family
    links against libovbase.so and works. */
 #include <ovbase.h>
+#include <ovbase/ovversion.h>
 #include <ovbase/status.h>
 #include <ovbase/platform.h>
 #include <ovbase/bcd.h>

@@ -3,6 +3,7 @@
  */
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <strings.h>
@@ -25,6 +26,9 @@ constexpr NamedCode namedCodes[] = {
 #undef OV_NAMED_CODE_
 };
 
+// Status codes are signed 16-bit; a number outside reads as this.
+constexpr int kOutOfRange = INT_MIN;
+
 // Reads a decimal status code or a symbolic name (any case) into *code.
 bool parseCode(const char *arg, int *code) {
   for (const NamedCode &n : namedCodes)
@@ -35,7 +39,11 @@ bool parseCode(const char *arg, int *code) {
   char *end = nullptr;
   errno = 0;
   long value = std::strtol(arg, &end, 10);
-  if (end == arg || *end != '\0' || errno != 0 || value < INT_MIN || value > INT_MAX) return false;
+  if (end == arg || *end != '\0') return false;
+  if (errno != 0 || value < INT16_MIN || value > INT16_MAX) {
+    *code = kOutOfRange;
+    return true;
+  }
   *code = static_cast<int>(value);
   return true;
 }
@@ -46,7 +54,12 @@ int cmdErrinfo(int argc, char **argv) {
   int code = 0;
   if (argc != 2) return usage("errinfo CODE|NAME");
   if (!parseCode(argv[1], &code)) {
-    std::fprintf(stderr, "ovtool: '%s' is neither a status code nor a status name\n", argv[1]);
+    std::fprintf(stderr, "ovtool: %s is neither a status code nor a status name\n", quoteArg(argv[1]).c_str());
+    return usage("errinfo CODE|NAME");
+  }
+  if (code == kOutOfRange) {
+    std::fprintf(stderr, "ovtool: %s is outside the status codes' 16-bit range, %d to %d\n",
+                 quoteArg(argv[1]).c_str(), INT16_MIN, INT16_MAX);
     return usage("errinfo CODE|NAME");
   }
   char text[160];

@@ -6,6 +6,8 @@
 #ifndef OVTOOL_OVTOOL_H
 #define OVTOOL_OVTOOL_H
 
+#include <string>
+
 int cmdErrinfo(int argc, char **argv);
 int cmdVersion(int argc, char **argv);
 int cmdDec(int argc, char **argv);
@@ -14,5 +16,9 @@ int cmdSysinfo(int argc, char **argv);
 
 // Prints "usage: ovtool <text>" on stderr and returns 2.
 int usage(const char *text);
+
+// A command-line argument quoted for a message: at most its first 60 bytes
+// (never half a UTF-8 character), then "..." and its length when longer.
+std::string quoteArg(const char *arg);
 
 #endif

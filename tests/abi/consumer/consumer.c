@@ -1,4 +1,4 @@
-/* A program built against the installed ovbase. */
+/* A program built against the installed ovbase, as C99 and as C++. */
 #include <ovbase.h>
 #include <stdio.h>
 
@@ -6,5 +6,6 @@ int main(void) {
   char text[64];
   ov_errinfo(S_NOTFOUND, text, sizeof text);
   puts(text);
+  puts(OVBASE_VERSION_STRING);
   return 0;
 }
