@@ -17,31 +17,16 @@
 
 #include "ovbase/ovutil.h"
 #include "ovbase/platform.h"
+#include "file_testing.h"
 #include "platform/testhooks.h"
 
 namespace {
 
-class FileStream : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = std::filesystem::temp_directory_path() / "ovstreamXXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string file(const char *name) const { return dir_ + "/" + name; }
-  std::string dir_;
-};
+class FileStream : public ovtest::TempDirTest {};
 
-void writeFile(const std::string &path, const std::string &bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-std::string readFile(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
+using ovtest::readFile;
+using ovtest::writeFile;
+
 off_t sizeOf(const std::string &path) {
   struct stat st {};
   return stat(path.c_str(), &st) == 0 ? st.st_size : -1;

@@ -86,6 +86,53 @@ OV_API char *ov_fileStreamGetLine(FILESTREAM *stream, char **lineBuffer, uint32_
 
 /* ---- INI files ----------------------------------------------------------- */
 
+/* INI syntax as read: each line is cut at its first newline, carriage
+   return or ';' and loses trailing white space; empty lines are skipped.  A
+   line starting with '[' opens a section named by the text up to the first
+   ']' (or the end).  After the first header, a line with '=' is an entry:
+   the key is the text before the first '=' less trailing blanks, the value
+   the text after it less leading blanks.  Other lines are ignored.  Names
+   and keys keep at most 127 characters; values and paths have no limit.
+   Section names, keys and paths compare without case; the first section
+   and the first entry of a name in file order answer.  Each file is read
+   once per process and served from memory until ov_iniSetPrivate in this
+   process rewrites it; changes made by others are not seen. */
+
+/* Answers from the INI file `path`: with `section` null, the names of all
+   sections; with `key` null, the section's entries (key=value when
+   withValues is non-zero, else bare keys); else the key's value.  The
+   answer is a list of zero-terminated strings and one more zero, within
+   the first size - 1 bytes of buffer (the last byte is never written; bytes
+   after the answer are untouched).  Returns S_OKAY; S_BUFFERTOOSMALL when
+   the answer was cut or filled all size - 1 bytes (the last string cut and
+   terminated); S_NOTFOUND for a missing section or key (buffer holds the
+   empty string) or a file that cannot be read whole (buffer untouched; the
+   file is tried again next time); S_NOMEMORY when memory runs out while
+   the file is read (nothing cached, buffer untouched); S_INVNULL for a null
+   buffer or path, and S_BUFFERTOOSMALL for size 0, without touching
+   anything.  If the mutex table is full when the INI mutex is first needed,
+   INI calls serialise on a private mutex instead: they never fail for it. */
+OV_API OV_STATUS ov_iniGetPrivate(const char *section, const char *key, char *buffer,
+                                  uint32_t size, int16_t withValues, const char *path);
+
+/* Changes the existing INI file `path`: sets `key` of `section` to `value`
+   (replacing the first entry of that key in the first such section, or
+   adding the entry at the section's end, or the section and the entry at
+   the end of the file), deletes every entry of `key` in that section when
+   value is null, or deletes the whole section when key is null.  Every
+   other line is kept byte for byte; written lines end in one newline.  The
+   file is copied into "_temp_.ini" in its directory, flushed to disk and
+   renamed over the old name in one step, so the name never goes missing or
+   holds a partial file; the cache is re-read only after that succeeds.
+   Returns S_OKAY; S_INVNULL for a null section or path; S_INVPARM when the
+   file itself is named "_temp_.ini"; S_NOFILE when the file does not exist
+   or cannot be read whole or the temporary file cannot be created;
+   S_NOMEMORY when memory runs out; S_FILEWRERR when the temporary file
+   could not be written whole (disk full) or renamed.  On any failure the
+   file and the cache are unchanged and the temporary file is removed. */
+OV_API OV_STATUS ov_iniSetPrivate(const char *section, const char *key, const char *value,
+                                  const char *path);
+
 
 /* ---- Local environment --------------------------------------------------- */
 

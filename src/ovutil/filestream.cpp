@@ -124,6 +124,25 @@ uint32_t streamPut(FILESTREAM *s, const char *bytes, uint32_t count) {
 
 namespace ov::stream {
 
+FILESTREAM *open(const char *path, const char *mode, bool *noMemory) {
+  *noMemory = false;
+  if (path == nullptr) return nullptr;
+  const int32_t flags = flagsForMode(mode);
+  if (flags < 0) return nullptr;
+  auto *stream = static_cast<FILESTREAM *>(
+      ov_getMem(sizeof(FILESTREAM), nullptr, MEM_ZERO, nullptr, kTagStream));
+  if (stream == nullptr) {
+    *noMemory = true;
+    return nullptr;
+  }
+  stream->fd = ov_fileOpen(path, flags, 0, 0, 1);
+  if (stream->fd == -1) {
+    ov_freeMemory(stream, nullptr);
+    return nullptr;
+  }
+  return stream;
+}
+
 LineResult getLine(FILESTREAM *stream, char **lineBuffer, uint32_t *lineSize, uint32_t *length) {
   char *buffer = *lineBuffer;
   uint32_t capacity = *lineSize;
@@ -157,6 +176,16 @@ LineResult getLine(FILESTREAM *stream, char **lineBuffer, uint32_t *lineSize, ui
   return LineResult::kLine;
 }
 
+uint64_t putLine(FILESTREAM *stream, const char *line, size_t length) {
+  size_t done = 0;
+  while (done < length) {
+    const size_t left = length - done;
+    done += streamPut(stream, line + done, left < kBlock ? static_cast<uint32_t>(left) : kBlock);
+  }
+  streamPut(stream, "\n", 1);
+  return uint64_t{length} + 1;
+}
+
 int64_t syncWritten(FILESTREAM *stream) {
   writePending(stream);
   struct stat st {};
@@ -169,18 +198,8 @@ int64_t syncWritten(FILESTREAM *stream) {
 extern "C" {
 
 OV_API FILESTREAM *ov_fileStreamOpen(const char *path, const char *mode) {
-  if (path == nullptr) return nullptr;
-  const int32_t flags = flagsForMode(mode);
-  if (flags < 0) return nullptr;
-  auto *stream = static_cast<FILESTREAM *>(
-      ov_getMem(sizeof(FILESTREAM), nullptr, MEM_ZERO, nullptr, kTagStream));
-  if (stream == nullptr) return nullptr;
-  stream->fd = ov_fileOpen(path, flags, 0, 0, 1);
-  if (stream->fd == -1) {
-    ov_freeMemory(stream, nullptr);
-    return nullptr;
-  }
-  return stream;
+  bool noMemory = false;
+  return ov::stream::open(path, mode, &noMemory);
 }
 
 OV_API void ov_fileStreamClose(FILESTREAM *stream) {
@@ -198,14 +217,7 @@ OV_API char *ov_fileStreamGets(FILESTREAM *stream, char *buffer, uint32_t size) 
 
 OV_API uint32_t ov_fileStreamPuts(FILESTREAM *stream, const char *text) {
   if (stream == nullptr || text == nullptr) return 0;
-  const size_t length = std::strlen(text);
-  size_t done = 0;
-  while (done < length) {
-    const size_t left = length - done;
-    done += streamPut(stream, text + done, left < kBlock ? static_cast<uint32_t>(left) : kBlock);
-  }
-  streamPut(stream, "\n", 1);
-  return static_cast<uint32_t>(length + 1);
+  return static_cast<uint32_t>(ov::stream::putLine(stream, text, std::strlen(text)));
 }
 
 OV_API int64_t ov_fileStreamRewind(FILESTREAM *stream) {
