@@ -20,3 +20,19 @@ run dec cmp 0.05 0.050
 run dec mul 9999999999999999 9999999999999999
 run dec div 1 0
 run dec ceil -0.5
+mkdir -p build/tour
+ini=build/tour/server.ini
+cp tools/ovtool/sample.ini "$ini"
+run ini get "$ini"
+run ini get "$ini" server
+run ini get "$ini" Server port
+run ini set "$ini" Server Port 1600
+run ini set "$ini" Clients Trace on
+run ini set "$ini" Backup Dir /srv/backup
+run ini del "$ini" Logging
+run ini del "$ini" Server DataDir
+echo "\$ cat $ini"; cat "$ini"; echo
+run ini get "$ini" Logging
+run ini get "$ini" Server DataDir
+run ini set "$ini.missing" Server Port 1
+rm -r build/tour

@@ -4,6 +4,7 @@
  *   ovtool errinfo CODE|NAME   message and name of a status code
  *   ovtool version             release what-string and compiler
  *   ovtool dec OP A [B]        decimal arithmetic
+ *   ovtool ini ...             INI lookups and updates
  *   ovtool help                this list
  */
 #include <cstdio>
@@ -26,6 +27,10 @@ constexpr Command commands[] = {
     {"version", cmdVersion, "version                release what-string and compiler"},
     {"dec", cmdDec, "dec OP A [B]           decimal arithmetic: add sub mul div cmp ceil floor,\n"
                     "                              pack A PRECISION SCALE"},
+    {"ini", cmdIni, "ini get FILE [SECTION [KEY]]\n"
+                    "                              the sections, a section's entries, or a value\n"
+                    "         ini set FILE SECTION KEY VALUE\n"
+                    "         ini del FILE SECTION [KEY]"},
     {"help", cmdHelp, "help                   this list"},
 };
 
