@@ -156,6 +156,20 @@ LineResult getLine(FILESTREAM *stream, char **lineBuffer, uint32_t *lineSize, ui
   *lineBuffer = buffer;
   *lineSize = capacity;
 
+  // The common case: the whole line is in the current block and fits.
+  if (stream->dirty == 0 && stream->pos < stream->fill) {
+    const char *text = stream->data + stream->pos;
+    const char *end = static_cast<const char *>(std::memchr(text, '\n', stream->fill - stream->pos));
+    if (end != nullptr && static_cast<uint32_t>(end - text) + 1 < capacity) {
+      const auto bytes = static_cast<uint32_t>(end - text) + 1;
+      std::memcpy(buffer, text, bytes);
+      buffer[bytes] = '\0';
+      stream->pos += bytes;
+      *length = bytes;
+      return LineResult::kLine;
+    }
+  }
+
   bool newline = false;
   uint32_t used = readPiece(stream, buffer, capacity, &newline);
   if (used == 0) return LineResult::kEnd;
