@@ -3,6 +3,7 @@
 // unwritable places, a full disk), exhausted memory and many threads.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <strings.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -181,6 +183,51 @@ TEST_F(Ini, TrickyFileAtEveryBufferSize) {
     const Reply got = get(miss.section, miss.key, 8, 1, path);
     EXPECT_EQ(got.status, S_NOTFOUND);
     EXPECT_EQ(got.bytes, std::string(1, '\0') + std::string(7, kUntouched));
+  }
+}
+
+// A large file full of repeated names in mixed case: every lookup answers
+// with the first section and the first entry of the name in file order, as
+// a plain scan with strcasecmp finds them.
+TEST_F(Ini, FirstMatchInFileOrderAmongManyRepeats) {
+  std::mt19937 rng(11);
+  auto mixCase = [&](std::string name) {
+    for (char &c : name)
+      if (rng() % 2) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return name;
+  };
+  struct Section {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> entries;
+  };
+  std::vector<Section> sections;
+  std::string content;
+  for (int s = 0; s < 400; ++s) {
+    Section section{mixCase("sect" + std::to_string(rng() % 60)), {}};
+    content += "[" + section.name + "]\n";
+    for (int e = static_cast<int>(rng() % 20); e > 0; --e) {
+      section.entries.emplace_back(mixCase("key" + std::to_string(rng() % 25)), std::to_string(s) + "." + std::to_string(e));
+      content += section.entries.back().first + "=" + section.entries.back().second + "\n";
+    }
+    sections.push_back(section);
+  }
+  const std::string path = file("repeats.ini");
+  writeFile(path, content);
+  for (int s = 0; s < 62; ++s) {
+    const std::string name = mixCase("SECT" + std::to_string(s));
+    auto owner = std::find_if(sections.begin(), sections.end(),
+                              [&](const Section &x) { return strcasecmp(x.name.c_str(), name.c_str()) == 0; });
+    for (int k = 0; k < 27; ++k) {
+      const std::string key = mixCase("KEY" + std::to_string(k));
+      std::string want = "<status 2>";
+      if (owner != sections.end()) {
+        auto entry = std::find_if(owner->entries.begin(), owner->entries.end(), [&](const auto &x) {
+          return strcasecmp(x.first.c_str(), key.c_str()) == 0;
+        });
+        if (entry != owner->entries.end()) want = entry->second;
+      }
+      ASSERT_EQ(value(name.c_str(), key.c_str(), path), want) << name << "/" << key;
+    }
   }
 }
 

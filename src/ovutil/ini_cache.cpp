@@ -69,6 +69,7 @@ struct INISECTION {
 // One cached file.
 struct INIINFO {
   char *fileName;  // the path as the caller gave it, any length
+  uint32_t fileHash;  // folded hash of fileName
   INISECTION *sections;
   uint32_t nNumSections, nMaxSections;
   INIPARM *parms;
@@ -82,6 +83,7 @@ struct INIINFO {
 
 INIINFO *gINIInfo = nullptr;
 uint32_t nNumINIs = 0, nMaxINIs = 0;
+uint32_t lastFound = 0;  // the record the last search found, tried first
 std::atomic<int16_t> iniSem{kNotCreated};
 pthread_mutex_t privateMutex = PTHREAD_MUTEX_INITIALIZER;
 
@@ -101,13 +103,23 @@ constexpr std::array<uint8_t, 256> makeFold() {
 constexpr std::array<uint8_t, 256> kFold = makeFold();
 static_assert(kFold['Q'] == 'q' && kFold['q'] == 'q' && kFold['I'] == kFold[0xfd] && kFold['1'] == '1');
 
+// A rotate-and-xor pass over the folded bytes (cheap per byte), then a
+// final mix so that the low bits used for buckets depend on every byte.
 uint32_t foldedHash(const char *name) {
-  uint32_t hash = 2166136261u;
+  uint32_t hash = 0x2545f491u;
   for (const unsigned char *p = reinterpret_cast<const unsigned char *>(name); *p != 0; ++p)
-    hash = (hash ^ kFold[*p]) * 16777619u;
-  return hash;
+    hash = ((hash << 5) | (hash >> 27)) ^ kFold[*p];
+  hash ^= hash >> 16;
+  hash *= 0x85ebca6bu;
+  hash ^= hash >> 13;
+  hash *= 0xc2b2ae35u;
+  return hash ^ (hash >> 16);
 }
 uint32_t parmHash(uint32_t keyHash, uint32_t section) { return keyHash ^ (section * 0x9e3779b1u); }
+
+// Names equal without regard to case; callers mostly spell them as the
+// file does, so the exact comparison usually settles it.
+bool sameName(const char *a, const char *b) { return std::strcmp(a, b) == 0 || strcasecmp(a, b) == 0; }
 
 // Grows an array of records so that one more fits; doubles its room.
 template <typename T>
@@ -261,14 +273,22 @@ ReadResult readFile(const char *path, INIINFO *info) {
   if (result == ReadResult::kCached) {
     info->fileName = static_cast<char *>(ov_getMem(0, nullptr, MEM_STRDUP, path, kTagPath));
     if (info->fileName == nullptr || !buildIndex(info)) result = ReadResult::kNoMemory;
+    else info->fileHash = foldedHash(path);
   }
   if (result != ReadResult::kCached) releaseContents(info);
   return result;
 }
 
+// Paths are unique without regard to case among the records, so an exact
+// match with the last record found is the answer.
 INIINFO *FindCachedINIFile(const char *path) {
+  if (lastFound < nNumINIs && std::strcmp(gINIInfo[lastFound].fileName, path) == 0) return &gINIInfo[lastFound];
+  const uint32_t hash = foldedHash(path);
   for (uint32_t i = 0; i < nNumINIs; ++i)
-    if (strcasecmp(gINIInfo[i].fileName, path) == 0) return &gINIInfo[i];
+    if (gINIInfo[i].fileHash == hash && sameName(gINIInfo[i].fileName, path)) {
+      lastFound = i;
+      return &gINIInfo[i];
+    }
   return nullptr;
 }
 
@@ -297,7 +317,7 @@ const INISECTION *FindSection(const INIINFO *info, const char *name) {
   const uint32_t hash = foldedHash(name);
   for (uint32_t s = info->sectionHeads[hash & info->sectionMask]; s != kNone; s = info->sections[s].next) {
     const INISECTION &section = info->sections[s];
-    if (section.hash == hash && strcasecmp(textAt(info, section.name), name) == 0) return &section;
+    if (section.hash == hash && sameName(textAt(info, section.name), name)) return &section;
   }
   return nullptr;
 }
@@ -308,7 +328,7 @@ const INIPARM *FindParm(const INIINFO *info, const INISECTION *section, const ch
   for (uint32_t p = info->parmHeads[hash & info->parmMask]; p != kNone; p = info->parms[p].next) {
     const INIPARM &parm = info->parms[p];
     if (parm.hash == hash && p >= section->firstParm && p - section->firstParm < section->nNumParms &&
-        strcasecmp(textAt(info, parm.key), key) == 0)
+        sameName(textAt(info, parm.key), key))
       return &parm;
   }
   return nullptr;
@@ -321,8 +341,24 @@ class Answer {
  public:
   Answer(char *buffer, uint32_t room) : out_(buffer), room_(room) {}
   bool full() const { return used_ >= room_; }
-  // Appends the concatenation of up to three pieces as one string.
-  void add(const char *a, const char *b = "", const char *c = "") {
+  // Appends one string.
+  void add(const char *text) {
+    if (used_ >= room_) {
+      cut_ = true;
+      return;
+    }
+    const size_t length = std::strlen(text);
+    size_t take = length;
+    if (take + 1 > room_ - used_) {
+      take = room_ - used_ - 1;
+      cut_ = true;
+    }
+    std::memcpy(out_ + used_, text, take);
+    out_[used_ + take] = '\0';
+    used_ += static_cast<uint32_t>(take + 1);
+  }
+  // Appends the concatenation of three pieces as one string.
+  void add(const char *a, const char *b, const char *c) {
     if (used_ >= room_) {  // not even a terminator fits
       cut_ = true;
       return;
