@@ -43,8 +43,10 @@ typedef struct FILESTREAM {
    truncates for writing; "a" creates if need be and writes at the end
    (append); "+" anywhere among them makes the access read-write ("r+",
    "w+", "a+").  "rw" is write-only with create and truncate.  New files get
-   0666 less the umask.  Any other character, exhausted memory or a failed
-   open returns null with nothing left allocated. */
+   0666 less the umask.  Any other character, a null path, exhausted memory
+   or a failed open returns null with nothing left allocated.  A stream is
+   meant for reading or for writing: writing after reading drops the
+   buffered input, reading after writing first writes the pending bytes. */
 OV_API FILESTREAM *ov_fileStreamOpen(const char *path, const char *mode);
 
 /* Writes out buffered bytes, closes the file and releases the stream.
@@ -73,7 +75,8 @@ OV_API int64_t ov_fileStreamRewind(FILESTREAM *stream);
 
 /* Reads the next whole line, newline included, into the caller's line
    buffer *lineBuffer of *lineSize bytes, growing it in steps of 100 bytes
-   as the line needs.  A null *lineBuffer is allocated (100 bytes, zeroed);
+   as the line needs; after each step the next piece is read onto the zero
+   that ends the text so far, into all the room left.  A null *lineBuffer is allocated (100 bytes, zeroed);
    a non-null one with *lineSize 0 is taken as 100 bytes, so it must hold at
    least 100.  The (possibly moved) buffer and its capacity are stored back
    in every case; the caller releases the buffer with ov_freeMemory.  The
@@ -94,9 +97,11 @@ OV_API char *ov_fileStreamGetLine(FILESTREAM *stream, char **lineBuffer, uint32_
    the text after it less leading blanks.  Other lines are ignored.  Names
    and keys keep at most 127 characters; values and paths have no limit.
    Section names, keys and paths compare without case; the first section
-   and the first entry of a name in file order answer.  Each file is read
-   once per process and served from memory until ov_iniSetPrivate in this
-   process rewrites it; changes made by others are not seen. */
+   and the first entry of a name in file order answer.  A file may hold any
+   number of sections and entries, and the cache any number of files.  Each
+   file is read once per process and served from memory until
+   ov_iniSetPrivate in this process rewrites it; changes made by others are
+   not seen. */
 
 /* Answers from the INI file `path`: with `section` null, the names of all
    sections; with `key` null, the section's entries (key=value when
@@ -115,21 +120,24 @@ OV_API char *ov_fileStreamGetLine(FILESTREAM *stream, char **lineBuffer, uint32_
 OV_API OV_STATUS ov_iniGetPrivate(const char *section, const char *key, char *buffer,
                                   uint32_t size, int16_t withValues, const char *path);
 
-/* Changes the existing INI file `path`: sets `key` of `section` to `value`
-   (replacing the first entry of that key in the first such section, or
-   adding the entry at the section's end, or the section and the entry at
-   the end of the file), deletes every entry of `key` in that section when
-   value is null, or deletes the whole section when key is null.  Every
-   other line is kept byte for byte; written lines end in one newline.  The
-   file is copied into "_temp_.ini" in its directory, flushed to disk and
-   renamed over the old name in one step, so the name never goes missing or
-   holds a partial file; the cache is re-read only after that succeeds.
-   Returns S_OKAY; S_INVNULL for a null section or path; S_INVPARM when the
-   file itself is named "_temp_.ini"; S_NOFILE when the file does not exist
-   or cannot be read whole or the temporary file cannot be created;
-   S_NOMEMORY when memory runs out; S_FILEWRERR when the temporary file
-   could not be written whole (disk full) or renamed.  On any failure the
-   file and the cache are unchanged and the temporary file is removed. */
+/* Changes the existing INI file `path` in its first section named
+   `section`: sets `key` to `value` (replacing the key's first line, else
+   adding key=value as the section's last entry, else adding the section and
+   the entry at the end of the file), deletes every line of `key` when value
+   is null, or deletes the whole section when key is null.  A line is the
+   key's when its text before '=' equals key without case and untrimmed:
+   "Port = 1" is not key Port.  Other lines are copied byte for byte, each
+   ending in one newline; deleting a key also drops the section's blank
+   lines.  The copy goes to "_temp_.ini" beside the file, is synced to disk
+   and renamed over the file in one step; only then is the cache re-read.
+   Returns S_OKAY; S_INVNULL for a null section or path; S_INVPARM for a
+   file named "_temp_.ini" (any case) or linked to it; S_NOFILE when the
+   file is missing or not read whole, or the temporary file cannot be
+   created; S_NOMEMORY; S_FILEWRERR when the temporary file was not written
+   whole (disk full) or not renamed.  On failure the file and the cache are
+   unchanged and the temporary file is gone.  Should memory run out while
+   the cache re-reads the new file, its record is dropped and re-read on
+   the next lookup. */
 OV_API OV_STATUS ov_iniSetPrivate(const char *section, const char *key, const char *value,
                                   const char *path);
 
