@@ -190,6 +190,12 @@ LineResult getLine(FILESTREAM *stream, char **lineBuffer, uint32_t *lineSize, ui
   return LineResult::kLine;
 }
 
+bool readWhole(FILESTREAM *stream, uint64_t consumed) {
+  struct stat st {};
+  if (fstat(stream->fd, &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  return !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) == consumed;
+}
+
 uint64_t putLine(FILESTREAM *stream, const char *line, size_t length) {
   size_t done = 0;
   while (done < length) {

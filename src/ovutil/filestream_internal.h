@@ -20,6 +20,11 @@ enum class LineResult { kLine, kEnd, kNoMemory };
 // bytes of the line (newline included) when a line was read.
 LineResult getLine(FILESTREAM *stream, char **lineBuffer, uint32_t *lineSize, uint32_t *length);
 
+// True when `consumed` bytes read through the stream are the whole file:
+// false for a directory, or a regular file whose length differs (a read
+// error cut the reading short, or the file changed meanwhile).
+bool readWhole(FILESTREAM *stream, uint64_t consumed);
+
 // Writes length bytes of line and one newline, as ov_fileStreamPuts does
 // for a text; returns length + 1.
 uint64_t putLine(FILESTREAM *stream, const char *line, size_t length);

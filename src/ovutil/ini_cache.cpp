@@ -17,7 +17,6 @@
  */
 #include <pthread.h>
 #include <strings.h>
-#include <sys/stat.h>
 
 #include <array>
 #include <atomic>
@@ -265,9 +264,7 @@ ReadResult readFile(const char *path, INIINFO *info) {
     }
     consumed += length;
   }
-  struct stat st {};
-  if (result == ReadResult::kCached && (fstat(in->fd, &st) != 0 || uint64_t(st.st_size) != consumed))
-    result = ReadResult::kUnreadable;
+  if (result == ReadResult::kCached && !stream::readWhole(in, consumed)) result = ReadResult::kUnreadable;
   ov_freeMemory(line, nullptr);
   ov_fileStreamClose(in);
   if (result == ReadResult::kCached) {

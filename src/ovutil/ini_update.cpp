@@ -175,9 +175,7 @@ OV_STATUS writeChangedCopy(const char *header, const char *key, const char *valu
   Writer out{outStream};
   uint64_t consumed = 0;
   OV_STATUS status = scanINI(header, key, value, in, &out, &consumed);
-  struct stat st {};
-  if (status == S_OKAY && (fstat(in->fd, &st) != 0 || static_cast<uint64_t>(st.st_size) != consumed))
-    status = S_NOFILE;  // a read error cut the input short
+  if (status == S_OKAY && !ov::stream::readWhole(in, consumed)) status = S_NOFILE;
   if (status == S_OKAY) {
     const int64_t written = ov::stream::syncWritten(outStream);
     if (written < 0 || static_cast<uint64_t>(written) != out.handed) status = S_FILEWRERR;
