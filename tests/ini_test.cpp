@@ -79,7 +79,7 @@ Reply expected(const std::vector<std::string> &strings, uint32_t size) {
   }
   if (used < room) bytes[used] = '\0';
   else cut = true;
-  return {cut ? S_BUFFERTOOSMALL : S_OKAY, bytes};
+  return {static_cast<OV_STATUS>(cut ? S_BUFFERTOOSMALL : S_OKAY), bytes};
 }
 
 size_t answerBytes(const std::vector<std::string> &strings) {
@@ -236,6 +236,7 @@ TEST_F(Ini, CacheIsReadOnceAndKeyedByPathWithoutCase) {
   Reply r = get("A", "k", 8, 0, path);
   EXPECT_EQ(r.status, S_NOTFOUND);  // no file yet: buffer untouched
   EXPECT_EQ(r.bytes, std::string(8, kUntouched));
+  EXPECT_EQ(get(nullptr, nullptr, 8, 0, dir_).bytes, std::string(8, kUntouched));  // a directory
 
   writeFile(path, "[A]\nk=1\n");
   EXPECT_EQ(value("A", "k", path), "1");  // read once it exists
