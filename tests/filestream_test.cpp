@@ -208,8 +208,12 @@ TEST_F(FileStream, GetLineEdges) {
   ASSERT_NE(ov_fileStreamGetLine(s, &buffer, &capacity), nullptr);
   EXPECT_EQ(capacity, 200u);
   EXPECT_EQ(std::string(buffer), std::string(150, 'y') + "\n");
+  ov_freeMemory(buffer, nullptr);
+  buffer = static_cast<char *>(ov_getMem(1, nullptr, MEM_ZERO, nullptr, 1));
+  capacity = 1;  // a one-byte block is grown before the first read
   ASSERT_NE(ov_fileStreamGetLine(s, &buffer, &capacity), nullptr);
   EXPECT_STREQ(buffer, "z\n");
+  EXPECT_EQ(capacity, 101u);
 
   EXPECT_EQ(ov_fileStreamGetLine(nullptr, &buffer, &capacity), nullptr);
   EXPECT_EQ(ov_fileStreamGets(nullptr, buffer, capacity), nullptr);

@@ -78,7 +78,7 @@ OV_API int64_t ov_fileStreamRewind(FILESTREAM *stream);
    as the line needs; after each step the next piece is read onto the zero
    that ends the text so far, into all the room left.  A null *lineBuffer is allocated (100 bytes, zeroed);
    a non-null one with *lineSize 0 is taken as 100 bytes, so it must hold at
-   least 100.  The (possibly moved) buffer and its capacity are stored back
+   least 100; one of 1 byte is grown by 100 before the first read.  The (possibly moved) buffer and its capacity are stored back
    in every case; the caller releases the buffer with ov_freeMemory.  The
    last line may lack its newline.  Returns the buffer, or null at end of
    file or when an argument is null.  When memory runs out it returns null

@@ -152,6 +152,11 @@ LineResult getLine(FILESTREAM *stream, char **lineBuffer, uint32_t *lineSize, ui
     capacity = kLineStep;
   } else if (capacity == 0) {
     capacity = kLineStep;
+  } else if (capacity == 1) {  // no room for even one byte: grow first
+    char *grown = static_cast<char *>(ov_extendMem(buffer, 1 + kLineStep, nullptr, 0, 0, kTagLineGrow));
+    if (grown == nullptr) return LineResult::kNoMemory;
+    buffer = grown;
+    capacity = 1 + kLineStep;
   }
   *lineBuffer = buffer;
   *lineSize = capacity;
