@@ -28,3 +28,19 @@ run date 9999-dec-31
 run date 719163
 run date today
 run date 1900-02-29
+mkdir -p build/tour
+ini=build/tour/server.ini
+cp tools/ovtool/sample.ini "$ini"
+run ini get "$ini"
+run ini get "$ini" server
+run ini get "$ini" Server port
+run ini set "$ini" Server Port 1600
+run ini set "$ini" Clients Trace on
+run ini set "$ini" Backup Dir /srv/backup
+run ini del "$ini" Logging
+run ini del "$ini" Server DataDir
+echo "\$ cat $ini"; cat "$ini"; echo
+run ini get "$ini" Logging
+run ini get "$ini" Server DataDir
+run ini set "$ini.missing" Server Port 1
+rm -r build/tour

@@ -43,8 +43,10 @@ typedef struct FILESTREAM {
    truncates for writing; "a" creates if need be and writes at the end
    (append); "+" anywhere among them makes the access read-write ("r+",
    "w+", "a+").  "rw" is write-only with create and truncate.  New files get
-   0666 less the umask.  Any other character, exhausted memory or a failed
-   open returns null with nothing left allocated. */
+   0666 less the umask.  Any other character, a null path, exhausted memory
+   or a failed open returns null with nothing left allocated.  A stream is
+   meant for reading or for writing: writing after reading drops the
+   buffered input, reading after writing first writes the pending bytes. */
 OV_API FILESTREAM *ov_fileStreamOpen(const char *path, const char *mode);
 
 /* Writes out buffered bytes, closes the file and releases the stream.
@@ -73,9 +75,10 @@ OV_API int64_t ov_fileStreamRewind(FILESTREAM *stream);
 
 /* Reads the next whole line, newline included, into the caller's line
    buffer *lineBuffer of *lineSize bytes, growing it in steps of 100 bytes
-   as the line needs.  A null *lineBuffer is allocated (100 bytes, zeroed);
+   as the line needs; after each step the next piece is read onto the zero
+   that ends the text so far, into all the room left.  A null *lineBuffer is allocated (100 bytes, zeroed);
    a non-null one with *lineSize 0 is taken as 100 bytes, so it must hold at
-   least 100.  The (possibly moved) buffer and its capacity are stored back
+   least 100; one of 1 byte is grown by 100 before the first read.  The (possibly moved) buffer and its capacity are stored back
    in every case; the caller releases the buffer with ov_freeMemory.  The
    last line may lack its newline.  Returns the buffer, or null at end of
    file or when an argument is null.  When memory runs out it returns null
@@ -85,6 +88,58 @@ OV_API char *ov_fileStreamGetLine(FILESTREAM *stream, char **lineBuffer, uint32_
 
 
 /* ---- INI files ----------------------------------------------------------- */
+
+/* INI syntax as read: each line is cut at its first newline, carriage
+   return or ';' and loses trailing white space; empty lines are skipped.  A
+   line starting with '[' opens a section named by the text up to the first
+   ']' (or the end).  After the first header, a line with '=' is an entry:
+   the key is the text before the first '=' less trailing blanks, the value
+   the text after it less leading blanks.  Other lines are ignored.  Names
+   and keys keep at most 127 characters; values and paths have no limit.
+   Section names, keys and paths compare without case; the first section
+   and the first entry of a name in file order answer.  A file may hold any
+   number of sections and entries, and the cache any number of files.  Each
+   file is read once per process and served from memory until
+   ov_iniSetPrivate in this process rewrites it; changes made by others are
+   not seen. */
+
+/* Answers from the INI file `path`: with `section` null, the names of all
+   sections; with `key` null, the section's entries (key=value when
+   withValues is non-zero, else bare keys); else the key's value.  The
+   answer is a list of zero-terminated strings and one more zero, within
+   the first size - 1 bytes of buffer (the last byte is never written; bytes
+   after the answer are untouched).  Returns S_OKAY; S_BUFFERTOOSMALL when
+   the answer was cut or filled all size - 1 bytes (the last string cut and
+   terminated); S_NOTFOUND for a missing section or key (buffer holds the
+   empty string) or a file that cannot be read whole (buffer untouched; the
+   file is tried again next time); S_NOMEMORY when memory runs out while
+   the file is read (nothing cached, buffer untouched); S_INVNULL for a null
+   buffer or path, and S_BUFFERTOOSMALL for size 0, without touching
+   anything.  If the mutex table is full when the INI mutex is first needed,
+   INI calls serialise on a private mutex instead: they never fail for it. */
+OV_API OV_STATUS ov_iniGetPrivate(const char *section, const char *key, char *buffer,
+                                  uint32_t size, int16_t withValues, const char *path);
+
+/* Changes the existing INI file `path` in its first section named
+   `section`: sets `key` to `value` (replacing the key's first line, else
+   adding key=value as the section's last entry, else adding the section and
+   the entry at the end of the file), deletes every line of `key` when value
+   is null, or deletes the whole section when key is null.  A line is the
+   key's when its text before '=' equals key without case and untrimmed:
+   "Port = 1" is not key Port.  Other lines are copied byte for byte, each
+   ending in one newline; deleting a key also drops the section's blank
+   lines.  The copy goes to "_temp_.ini" beside the file, is synced to disk
+   and renamed over the file in one step; only then is the cache re-read.
+   Returns S_OKAY; S_INVNULL for a null section or path; S_INVPARM for a
+   file named "_temp_.ini" (any case) or linked to it; S_NOFILE when the
+   file is missing or not read whole, or the temporary file cannot be
+   created; S_NOMEMORY; S_FILEWRERR when the temporary file was not written
+   whole (disk full) or not renamed.  On failure the file and the cache are
+   unchanged and the temporary file is gone.  Should memory run out while
+   the cache re-reads the new file, its record is dropped and re-read on
+   the next lookup. */
+OV_API OV_STATUS ov_iniSetPrivate(const char *section, const char *key, const char *value,
+                                  const char *path);
 
 
 /* ---- Local environment --------------------------------------------------- */

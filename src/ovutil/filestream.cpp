@@ -124,6 +124,25 @@ uint32_t streamPut(FILESTREAM *s, const char *bytes, uint32_t count) {
 
 namespace ov::stream {
 
+FILESTREAM *open(const char *path, const char *mode, bool *noMemory) {
+  *noMemory = false;
+  if (path == nullptr) return nullptr;
+  const int32_t flags = flagsForMode(mode);
+  if (flags < 0) return nullptr;
+  auto *stream = static_cast<FILESTREAM *>(
+      ov_getMem(sizeof(FILESTREAM), nullptr, MEM_ZERO, nullptr, kTagStream));
+  if (stream == nullptr) {
+    *noMemory = true;
+    return nullptr;
+  }
+  stream->fd = ov_fileOpen(path, flags, 0, 0, 1);
+  if (stream->fd == -1) {
+    ov_freeMemory(stream, nullptr);
+    return nullptr;
+  }
+  return stream;
+}
+
 LineResult getLine(FILESTREAM *stream, char **lineBuffer, uint32_t *lineSize, uint32_t *length) {
   char *buffer = *lineBuffer;
   uint32_t capacity = *lineSize;
@@ -133,9 +152,28 @@ LineResult getLine(FILESTREAM *stream, char **lineBuffer, uint32_t *lineSize, ui
     capacity = kLineStep;
   } else if (capacity == 0) {
     capacity = kLineStep;
+  } else if (capacity == 1) {  // no room for even one byte: grow first
+    char *grown = static_cast<char *>(ov_extendMem(buffer, 1 + kLineStep, nullptr, 0, 0, kTagLineGrow));
+    if (grown == nullptr) return LineResult::kNoMemory;
+    buffer = grown;
+    capacity = 1 + kLineStep;
   }
   *lineBuffer = buffer;
   *lineSize = capacity;
+
+  // The common case: the whole line is in the current block and fits.
+  if (stream->dirty == 0 && stream->pos < stream->fill) {
+    const char *text = stream->data + stream->pos;
+    const char *end = static_cast<const char *>(std::memchr(text, '\n', stream->fill - stream->pos));
+    if (end != nullptr && static_cast<uint32_t>(end - text) + 1 < capacity) {
+      const auto bytes = static_cast<uint32_t>(end - text) + 1;
+      std::memcpy(buffer, text, bytes);
+      buffer[bytes] = '\0';
+      stream->pos += bytes;
+      *length = bytes;
+      return LineResult::kLine;
+    }
+  }
 
   bool newline = false;
   uint32_t used = readPiece(stream, buffer, capacity, &newline);
@@ -157,6 +195,22 @@ LineResult getLine(FILESTREAM *stream, char **lineBuffer, uint32_t *lineSize, ui
   return LineResult::kLine;
 }
 
+bool readWhole(FILESTREAM *stream, uint64_t consumed) {
+  struct stat st {};
+  if (fstat(stream->fd, &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  return !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) == consumed;
+}
+
+uint64_t putLine(FILESTREAM *stream, const char *line, size_t length) {
+  size_t done = 0;
+  while (done < length) {
+    const size_t left = length - done;
+    done += streamPut(stream, line + done, left < kBlock ? static_cast<uint32_t>(left) : kBlock);
+  }
+  streamPut(stream, "\n", 1);
+  return uint64_t{length} + 1;
+}
+
 int64_t syncWritten(FILESTREAM *stream) {
   writePending(stream);
   struct stat st {};
@@ -169,18 +223,8 @@ int64_t syncWritten(FILESTREAM *stream) {
 extern "C" {
 
 OV_API FILESTREAM *ov_fileStreamOpen(const char *path, const char *mode) {
-  if (path == nullptr) return nullptr;
-  const int32_t flags = flagsForMode(mode);
-  if (flags < 0) return nullptr;
-  auto *stream = static_cast<FILESTREAM *>(
-      ov_getMem(sizeof(FILESTREAM), nullptr, MEM_ZERO, nullptr, kTagStream));
-  if (stream == nullptr) return nullptr;
-  stream->fd = ov_fileOpen(path, flags, 0, 0, 1);
-  if (stream->fd == -1) {
-    ov_freeMemory(stream, nullptr);
-    return nullptr;
-  }
-  return stream;
+  bool noMemory = false;
+  return ov::stream::open(path, mode, &noMemory);
 }
 
 OV_API void ov_fileStreamClose(FILESTREAM *stream) {
@@ -198,14 +242,7 @@ OV_API char *ov_fileStreamGets(FILESTREAM *stream, char *buffer, uint32_t size) 
 
 OV_API uint32_t ov_fileStreamPuts(FILESTREAM *stream, const char *text) {
   if (stream == nullptr || text == nullptr) return 0;
-  const size_t length = std::strlen(text);
-  size_t done = 0;
-  while (done < length) {
-    const size_t left = length - done;
-    done += streamPut(stream, text + done, left < kBlock ? static_cast<uint32_t>(left) : kBlock);
-  }
-  streamPut(stream, "\n", 1);
-  return static_cast<uint32_t>(length + 1);
+  return static_cast<uint32_t>(ov::stream::putLine(stream, text, std::strlen(text)));
 }
 
 OV_API int64_t ov_fileStreamRewind(FILESTREAM *stream) {

@@ -103,6 +103,15 @@ int main(void) {
     check(pl_count(parms) == 2 && sizeof(PARMITEM) == 48 && offsetof(PARMITEM, value) == 32, "PARMITEM layout");
     pl_free(parms);
   }
+  {
+    FILESTREAM *ini = ov_fileStreamOpen("abi_ini.tmp", "w");
+    ov_fileStreamPuts(ini, "[S]");
+    ov_fileStreamClose(ini);
+    check(ov_iniSetPrivate("S", "k", "v", "abi_ini.tmp") == S_OKAY, "ov_iniSetPrivate");
+    check(ov_iniGetPrivate("s", "K", text, sizeof text, 0, "abi_ini.tmp") == S_OKAY && strcmp(text, "v") == 0,
+          "ov_iniGetPrivate");
+    ov_fileRemove("abi_ini.tmp");
+  }
 
   if (failures == 0) puts("1 passed, 0 failed");
   return failures == 0 ? 0 : 1;

@@ -6,6 +6,7 @@
  *   ovtool sysinfo             host name, system description, compiler, what-string
  *   ovtool dec OP A [B]        decimal arithmetic
  *   ovtool date [DATE]         a date taken apart (YYYY-MM-DD, today, day number)
+ *   ovtool ini ...             INI lookups and updates
  *   ovtool help                this list (also -h, --help)
  *
  * Exit status: 0 done, 1 the library refused the input or the output could
@@ -37,6 +38,10 @@ constexpr Command commands[] = {
                     "                              and max_scale for the run (default 32/16)"},
     {"date", cmdDate, "date [DATE]            day number, weekday, day of year, week, quarter\n"
                       "                              and month of DATE: YYYY-MM-DD, today or a day number"},
+    {"ini", cmdIni, "ini get FILE [SECTION [KEY]]\n"
+                    "                              the sections, a section's entries, or a value\n"
+                    "         ini set FILE SECTION KEY VALUE\n"
+                    "         ini del FILE SECTION [KEY]"},
     {"help", cmdHelp, "help                   this list"},
 };
 

@@ -13,6 +13,7 @@ int cmdVersion(int argc, char **argv);
 int cmdDec(int argc, char **argv);
 int cmdDate(int argc, char **argv);
 int cmdSysinfo(int argc, char **argv);
+int cmdIni(int argc, char **argv);
 
 // Prints "usage: ovtool <text>" on stderr and returns 2.
 int usage(const char *text);

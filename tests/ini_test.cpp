@@ -1,0 +1,535 @@
+// INI lookup and update: a corpus of awkward files read at every buffer
+// size that matters, updates compared byte for byte, faults (missing and
+// unwritable places, a full disk), exhausted memory and many threads.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <strings.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ovbase/ovutil.h"
+#include "ovbase/platform.h"
+#include "ovbase/status.h"
+#include "file_testing.h"
+#include "platform/testhooks.h"
+
+namespace {
+
+class Ini : public ovtest::TempDirTest {};
+
+using ovtest::readFile;
+using ovtest::writeFile;
+
+constexpr char kUntouched = '#';
+
+// The outcome of one lookup: its status and the whole buffer.
+struct Reply {
+  OV_STATUS status;
+  std::string bytes;
+};
+
+Reply get(const char *section, const char *key, uint32_t size, int16_t withValues, const std::string &path) {
+  std::string buffer(size, kUntouched);
+  const OV_STATUS status = ov_iniGetPrivate(section, key, buffer.data(), size, withValues, path.c_str());
+  return {status, buffer};
+}
+
+// The value of section/key from a large buffer, or "<status N>".
+std::string value(const char *section, const char *key, const std::string &path) {
+  const Reply r = get(section, key, 20000, 0, path);
+  return r.status == S_OKAY ? std::string(r.bytes.c_str()) : "<status " + std::to_string(r.status) + ">";
+}
+
+// What a buffer of `size` bytes must hold for an answer made of `strings`:
+// the zero written first, each string with its zero while room is left
+// (the last one cut to fit), a final zero if room is left, and the rest
+// untouched.  The room is size - 1 bytes.
+Reply expected(const std::vector<std::string> &strings, uint32_t size) {
+  std::string bytes(size, kUntouched);
+  bytes[0] = '\0';
+  const size_t room = size - 1;
+  size_t used = 0;
+  bool cut = false;
+  for (const std::string &s : strings) {
+    if (used >= room) {
+      cut = true;
+      break;
+    }
+    size_t take = s.size() + 1;
+    if (take > room - used) {
+      take = room - used;
+      cut = true;
+    }
+    bytes.replace(used, take - 1, s, 0, take - 1);
+    bytes[used + take - 1] = '\0';
+    used += take;
+  }
+  if (used < room) bytes[used] = '\0';
+  else cut = true;
+  return {static_cast<OV_STATUS>(cut ? S_BUFFERTOOSMALL : S_OKAY), bytes};
+}
+
+size_t answerBytes(const std::vector<std::string> &strings) {
+  size_t total = 1;
+  for (const std::string &s : strings) total += s.size() + 1;
+  return total;
+}
+
+const std::string kLongName(200, 'N');   // a section name over 127 characters
+const std::string kLongKey(150, 'K');    // a key over 127 characters
+const std::string kValue200(200, 'v');   // a value that does not fit a record
+const std::string kValue9000(9000, 'w'); // a line over 8192 bytes
+
+std::string trickyFile() {
+  return "orphan=before any header\n"
+         "; a comment line\n"
+         "[Server] ; the first of two\n"
+         "Port = 1523 ; old port\n"
+         "name=  My Server  \t\n"
+         "x=1\n"
+         "\ttabbed=t\n"
+         "key\t=v\n"
+         "=novalue\n"
+         "k=\n"
+         "semi=a;b\n"
+         "eq=a=b=c\n"
+         "no equals sign here\n"
+         "   \t  \n"
+         " [Indented]=yes\n"
+         "[server]\n"
+         "Port=9\n"
+         "[" + kLongName + "]\n" +
+         kLongKey + "=long key\n"
+         "long=" + kValue200 + "\n"
+         "huge=" + kValue9000 + "\n"
+         "[CRLF]trailing text\r\n"
+         "a=1\r\n"
+         "A=2\r\n"
+         "\r\n"
+         "[Empty]\n"
+         "[NoClose\n"
+         "z=last";  // no newline at the end
+}
+
+TEST_F(Ini, TrickyFileAtEveryBufferSize) {
+  const std::string path = file("tricky.ini");
+  writeFile(path, trickyFile());
+  const std::string name127 = kLongName.substr(0, 127), key127 = kLongKey.substr(0, 127);
+  struct Row {
+    const char *section;
+    const char *key;
+    int16_t withValues;
+    std::vector<std::string> answer;
+  };
+  const Row rows[] = {
+      {nullptr, nullptr, 0, {"Server", "server", name127, "CRLF", "Empty", "NoClose"}},
+      {"SERVER", nullptr, 1,
+       {"Port=1523", "name=My Server", "x=1", "\ttabbed=t", "key\t=v", "k=", "semi=a", "eq=a=b=c",
+        " [Indented]=yes"}},
+      {"server", nullptr, 0,
+       {"Port", "name", "x", "\ttabbed", "key\t", "k", "semi", "eq", " [Indented]"}},
+      {"server", "port", 0, {"1523"}},
+      {"Server", "NAME", 0, {"My Server"}},
+      {"Server", "key\t", 0, {"v"}},
+      {"Server", "\ttabbed", 0, {"t"}},
+      {"Server", "semi", 0, {"a"}},
+      {"Server", "eq", 0, {"a=b=c"}},
+      {"Server", "k", 0, {""}},
+      {name127.c_str(), key127.c_str(), 0, {"long key"}},
+      {name127.c_str(), "LONG", 0, {kValue200}},
+      {name127.c_str(), "huge", 0, {kValue9000}},
+      {name127.c_str(), nullptr, 0, {key127, "long", "huge"}},
+      {"crlf", "A", 0, {"1"}},
+      {"crlf", nullptr, 1, {"a=1", "A=2"}},
+      {"Empty", nullptr, 1, {}},
+      {"NoClose", "z", 0, {"last"}},
+  };
+  for (const Row &row : rows) {
+    const size_t exact = answerBytes(row.answer);
+    for (size_t size : {size_t{1}, size_t{2}, exact - 1, exact, exact + 5}) {
+      if (size == 0) continue;
+      SCOPED_TRACE(::testing::Message() << (row.section ? row.section : "(null)") << "/"
+                                        << (row.key ? row.key : "(null)") << " size " << size);
+      const Reply want = expected(row.answer, static_cast<uint32_t>(size));
+      const Reply got = get(row.section, row.key, static_cast<uint32_t>(size), row.withValues, path);
+      EXPECT_EQ(got.status, want.status);
+      EXPECT_EQ(got.bytes, want.bytes);
+    }
+  }
+
+  // Misses leave the empty string and nothing else.
+  struct Miss {
+    const char *section;
+    const char *key;
+  };
+  const Miss misses[] = {{"Missing", nullptr}, {"Server", "key"},      {"Server", "orphan"},
+                         {"Server", "Indented"}, {kLongName.c_str(), nullptr}, {name127.c_str(), kLongKey.c_str()},
+                         {"Server", ""},        {"Server", "no equals sign here"}};
+  for (const Miss &miss : misses) {
+    SCOPED_TRACE(::testing::Message() << miss.section << "/" << (miss.key ? miss.key : "(null)"));
+    const Reply got = get(miss.section, miss.key, 8, 1, path);
+    EXPECT_EQ(got.status, S_NOTFOUND);
+    EXPECT_EQ(got.bytes, std::string(1, '\0') + std::string(7, kUntouched));
+  }
+}
+
+// A large file full of repeated names in mixed case: every lookup answers
+// with the first section and the first entry of the name in file order, as
+// a plain scan with strcasecmp finds them.
+TEST_F(Ini, FirstMatchInFileOrderAmongManyRepeats) {
+  std::mt19937 rng(11);
+  auto mixCase = [&](std::string name) {
+    for (char &c : name)
+      if (rng() % 2) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return name;
+  };
+  struct Section {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> entries;
+  };
+  std::vector<Section> sections;
+  std::string content;
+  for (int s = 0; s < 400; ++s) {
+    Section section{mixCase("sect" + std::to_string(rng() % 60)), {}};
+    content += "[" + section.name + "]\n";
+    for (int e = static_cast<int>(rng() % 20); e > 0; --e) {
+      section.entries.emplace_back(mixCase("key" + std::to_string(rng() % 25)), std::to_string(s) + "." + std::to_string(e));
+      content += section.entries.back().first + "=" + section.entries.back().second + "\n";
+    }
+    sections.push_back(section);
+  }
+  const std::string path = file("repeats.ini");
+  writeFile(path, content);
+  for (int s = 0; s < 62; ++s) {
+    const std::string name = mixCase("SECT" + std::to_string(s));
+    auto owner = std::find_if(sections.begin(), sections.end(),
+                              [&](const Section &x) { return strcasecmp(x.name.c_str(), name.c_str()) == 0; });
+    for (int k = 0; k < 27; ++k) {
+      const std::string key = mixCase("KEY" + std::to_string(k));
+      std::string want = "<status 2>";
+      if (owner != sections.end()) {
+        auto entry = std::find_if(owner->entries.begin(), owner->entries.end(), [&](const auto &x) {
+          return strcasecmp(x.first.c_str(), key.c_str()) == 0;
+        });
+        if (entry != owner->entries.end()) want = entry->second;
+      }
+      ASSERT_EQ(value(name.c_str(), key.c_str(), path), want) << name << "/" << key;
+    }
+  }
+}
+
+TEST_F(Ini, CacheIsReadOnceAndKeyedByPathWithoutCase) {
+  const std::string path = file("app.ini");
+  Reply r = get("A", "k", 8, 0, path);
+  EXPECT_EQ(r.status, S_NOTFOUND);  // no file yet: buffer untouched
+  EXPECT_EQ(r.bytes, std::string(8, kUntouched));
+  EXPECT_EQ(get(nullptr, nullptr, 8, 0, dir_).bytes, std::string(8, kUntouched));  // a directory
+
+  writeFile(path, "[A]\nk=1\n");
+  EXPECT_EQ(value("A", "k", path), "1");  // read once it exists
+  writeFile(path, "[A]\nk=2\n");
+  EXPECT_EQ(value("A", "k", path), "1");  // changed behind our back: not seen
+  // The same path in other case names the same record, though no such file
+  // exists on disk; a different spelling of the path is another record.
+  std::string upper = path;
+  std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+  EXPECT_EQ(value("a", "K", upper), "1");
+  EXPECT_EQ(value("A", "k", dir_ + "/./app.ini"), "2");
+  std::filesystem::remove(path);
+  EXPECT_EQ(value("A", "k", path), "1");
+
+  // A path over 255 characters is cached under its whole name.
+  std::string deep = dir_;
+  while (deep.size() < 300) deep += "/directory_level";
+  std::filesystem::create_directories(deep);
+  const std::string longPath = deep + "/long.ini";
+  writeFile(longPath, "[S]\nk=old\n");
+  EXPECT_EQ(value("S", "k", longPath), "old");
+  EXPECT_EQ(ov_iniSetPrivate("S", "k", "new", longPath.c_str()), S_OKAY);
+  EXPECT_EQ(readFile(longPath), "[S]\nk=new\n");
+  writeFile(longPath, "[S]\nk=behind\n");
+  EXPECT_EQ(value("S", "k", longPath), "new");
+
+  char buffer[4] = "abc";
+  EXPECT_EQ(ov_iniGetPrivate("S", "k", nullptr, 4, 0, longPath.c_str()), S_INVNULL);
+  EXPECT_EQ(ov_iniGetPrivate("S", "k", buffer, 4, 0, nullptr), S_INVNULL);
+  EXPECT_EQ(ov_iniGetPrivate("S", "k", buffer, 0, 0, longPath.c_str()), S_BUFFERTOOSMALL);
+  EXPECT_STREQ(buffer, "abc");
+}
+
+TEST_F(Ini, UpdatesChangeExactlyTheirLines) {
+  const std::string base = "[A]\nk1=1\n\n[B]\nk2=2\n";
+  struct Row {
+    std::string before;
+    const char *section;
+    const char *key;
+    const char *value;
+    std::string after;
+    const char *readBack;  // lookup of section/key afterwards; null: not found
+  };
+  const Row rows[] = {
+      {base, "A", "k1", "5", "[A]\nk1=5\n\n[B]\nk2=2\n", "5"},
+      {base, "A", "k3", "3", "[A]\nk1=1\nk3=3\n\n[B]\nk2=2\n", "3"},
+      {base, "B", "k3", "3", base + "k3=3\n", "3"},
+      {base, "Z", "k", "v", base + "[Z]\nk=v\n", "v"},
+      {base, "A", "k1", nullptr, "[A]\n[B]\nk2=2\n", nullptr},
+      {base, "A", nullptr, nullptr, "[B]\nk2=2\n", nullptr},
+      {base, "Z", nullptr, nullptr, base, nullptr},
+      {base, "a", "K1", "7", "[A]\nK1=7\n\n[B]\nk2=2\n", "7"},
+      {"[A]\nPort = 1\n", "A", "Port", "2", "[A]\nPort = 1\nPort=2\n", "1"},
+      {"[A]\n; note\n  indented text\nk=1\n", "A", "k", "2", "[A]\n; note\n  indented text\nk=2\n", "2"},
+      {"[A]\r\nk1=1\r\nk2=2\r\n", "A", "k2", "5", "[A]\r\nk1=1\r\nk2=5\n", "5"},
+      {"[A]\r\nk=1\r\n\r\n[B]\r\n", "A", "n", "2", "[A]\r\nk=1\r\nn=2\n\n[B]\r\n", "2"},
+      {"[A]\nk=1", "A", "j", "2", "[A]\nk=1\nj=2\n", "2"},
+      {"[A]\nk=1\nK=2\nx=3\n", "A", "k", nullptr, "[A]\nx=3\n", nullptr},
+      {"[A]\nk=1\nk=2\n", "A", "k", "9", "[A]\nk=9\nk=2\n", "9"},
+      {"[A]\nx=1\n[A]\ny=2\n", "A", "y", "3", "[A]\nx=1\ny=3\n[A]\ny=2\n", "3"},
+      {"[A]\nk=1\n\n\n", "A", "n", "2", "[A]\nk=1\nn=2\n", "2"},
+      {"[A] ; note\nk=1\n", "a", "k", "2", "[A] ; note\nk=2\n", "2"},
+      {"[A\nk=1\n", "A", "k", "2", "[A\nk=1\n[A]\nk=2\n", "1"},  // lookups read "[A" as A
+      {"[A]\nk=1\n; c\n\n[B]\nx\n[A]\nz=1\n", "A", nullptr, nullptr, "[B]\nx\n[A]\nz=1\n", nullptr},
+      {"", "S", "k", "v", "[S]\nk=v\n", "v"},
+      {"[A]\nk=1\n\n", "B", "k", nullptr, "[A]\nk=1\n\n", nullptr},
+      {"[A]\nk=1\n\n[B]\n", "A", "zz", nullptr, "[A]\nk=1\n[B]\n", nullptr},
+      {"[A]\n", "A", "k", "a = b ; c", "[A]\nk=a = b ; c\n", "a = b"},
+      {"k=0\n[A]\nk=1\n", "A", "k", "2", "k=0\n[A]\nk=2\n", "2"},
+      {"[A]\n k=1\n", "A", "k", "2", "[A]\n k=1\nk=2\n", "2"},
+      {"[A]\n", "A", "k", "", "[A]\nk=\n", ""},
+      {"[A]\nk=1\n[B]\n", "A", "k", nullptr, "[A]\n[B]\n", nullptr},
+  };
+  int n = 0;
+  for (const Row &row : rows) {
+    SCOPED_TRACE(::testing::Message() << "row " << n << ": " << row.before << " | " << row.section << "/"
+                                      << (row.key ? row.key : "(null)") << "=" << (row.value ? row.value : "(null)"));
+    const std::string path = file("u" + std::to_string(n++) + ".ini");
+    writeFile(path, row.before);
+    value("A", "k", path);  // cache the old contents first
+    EXPECT_EQ(ov_iniSetPrivate(row.section, row.key, row.value, path.c_str()), S_OKAY);
+    EXPECT_EQ(readFile(path), row.after);
+    EXPECT_FALSE(std::filesystem::exists(file("_temp_.ini")));
+    const char *key = row.key ? row.key : "k";
+    EXPECT_EQ(value(row.section, key, path), row.readBack ? row.readBack : "<status 2>");
+  }
+}
+
+TEST_F(Ini, RefusalsLeaveFileAndCacheAlone) {
+  const std::string path = file("app.ini"), temp = file("_temp_.ini");
+  const std::string content = "[A]\nk=1\n";
+  writeFile(path, content);
+  EXPECT_EQ(value("A", "k", path), "1");
+
+  EXPECT_EQ(ov_iniSetPrivate(nullptr, "k", "2", path.c_str()), S_INVNULL);
+  EXPECT_EQ(ov_iniSetPrivate("A", "k", "2", nullptr), S_INVNULL);
+  EXPECT_EQ(ov_iniSetPrivate("A", "k", "2", file("missing.ini").c_str()), S_NOFILE);
+  EXPECT_FALSE(std::filesystem::exists(file("missing.ini")));
+  EXPECT_EQ(ov_iniSetPrivate("A", "k", "2", dir_.c_str()), S_NOFILE);  // a directory
+
+  // A file that would be its own temporary file.
+  writeFile(temp, content);
+  EXPECT_EQ(ov_iniSetPrivate("A", "k", "2", temp.c_str()), S_INVPARM);
+  EXPECT_EQ(readFile(temp), content);
+  std::filesystem::create_symlink(temp, file("link.ini"));
+  EXPECT_EQ(ov_iniSetPrivate("A", "k", "2", file("link.ini").c_str()), S_INVPARM);
+  EXPECT_EQ(readFile(temp), content);
+  std::filesystem::remove(temp);
+  std::filesystem::remove(file("link.ini"));
+
+  // The temporary file cannot be created: a directory holds its name.
+  std::filesystem::create_directory(temp);
+  EXPECT_EQ(ov_iniSetPrivate("A", "k", "2", path.c_str()), S_NOFILE);
+  EXPECT_TRUE(std::filesystem::is_directory(temp));
+  std::filesystem::remove(temp);
+  // ... or the directory is not writable (root may write anywhere).
+  if (geteuid() != 0) {
+    std::filesystem::permissions(dir_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    EXPECT_EQ(ov_iniSetPrivate("A", "k", "2", path.c_str()), S_NOFILE);
+    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all);
+  }
+  EXPECT_EQ(readFile(path), content);
+  EXPECT_EQ(value("A", "k", path), "1");
+  EXPECT_FALSE(std::filesystem::exists(temp));
+}
+
+// A disk that fills while the temporary file is written: the INI file is
+// never replaced by a short copy, and the cache keeps its contents.
+TEST_F(Ini, FullDiskNeverReplacesTheFile) {
+  const std::string path = file("big.ini");
+  std::string content = "[Big]\n";
+  for (int i = 0; i < 3000; ++i) content += "key" + std::to_string(i) + "=some value\n";
+  writeFile(path, content);
+  EXPECT_EQ(value("Big", "key7", path), "some value");
+  const size_t changedSize = content.size() - std::strlen("some value") + std::strlen("changed");
+
+  struct sigaction ignore {}, old {};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(sigaction(SIGXFSZ, &ignore, &old), 0);
+  struct rlimit saved {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  for (rlim_t limit : {rlim_t{0}, rlim_t{100}, rlim_t{4096}, rlim_t{10000}, rlim_t(changedSize - 1)}) {
+    SCOPED_TRACE(limit);
+    struct rlimit small = saved;
+    small.rlim_cur = limit;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const OV_STATUS status = ov_iniSetPrivate("Big", "key7", "changed", path.c_str());
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+    EXPECT_EQ(status, S_FILEWRERR);
+    EXPECT_EQ(readFile(path), content);
+    EXPECT_FALSE(std::filesystem::exists(file("_temp_.ini")));
+    EXPECT_EQ(value("Big", "key7", path), "some value");
+  }
+  sigaction(SIGXFSZ, &old, nullptr);
+  EXPECT_EQ(ov_iniSetPrivate("Big", "key7", "changed", path.c_str()), S_OKAY);
+  EXPECT_EQ(value("Big", "key7", path), "changed");
+}
+
+// Every allocation of a lookup and of an update fails once in turn: the
+// call reports S_NOMEMORY and changes nothing, or it succeeds whole.
+TEST_F(Ini, ExhaustedMemory) {
+  const std::string path = file("mem.ini");
+  std::string content = "[A]\nk=1\n" + std::string(300, ';') + "\n[B]\nlong=" + std::string(5000, 'x') + "\n";
+  for (int i = 0; i < 40; ++i) content += "[S" + std::to_string(i) + "]\nkey=" + std::to_string(i) + "\n";
+  writeFile(path, content);
+  const int64_t before = ov_testOutstandingBlocks();
+  for (int64_t failAt = 0;; ++failAt) {
+    SCOPED_TRACE(failAt);
+    ov_testFailAllocation(failAt);
+    const Reply r = get("S39", "key", 16, 0, path);
+    const bool failed = ov_testAllocationCount() > failAt;
+    ov_testFailAllocation(-1);
+    if (!failed) {
+      EXPECT_EQ(r.status, S_OKAY);
+      EXPECT_STREQ(r.bytes.c_str(), "39");
+      break;
+    }
+    EXPECT_EQ(r.status, S_NOMEMORY);
+    EXPECT_EQ(r.bytes, std::string(16, kUntouched));
+    EXPECT_EQ(ov_testOutstandingBlocks(), before);
+  }
+
+  const int64_t cached = ov_testOutstandingBlocks();
+  for (int64_t failAt = 0;; ++failAt) {
+    SCOPED_TRACE(failAt);
+    ov_testFailAllocation(failAt);
+    const OV_STATUS status = ov_iniSetPrivate("S39", "key", "new", path.c_str());
+    const bool failed = ov_testAllocationCount() > failAt;
+    ov_testFailAllocation(-1);
+    EXPECT_FALSE(std::filesystem::exists(file("_temp_.ini")));
+    if (status == S_NOMEMORY) {
+      EXPECT_EQ(readFile(path), content);
+      EXPECT_EQ(ov_testOutstandingBlocks(), cached);
+      EXPECT_EQ(value("S39", "key", path), "39");
+      continue;
+    }
+    // Success; when the re-read of the cache ran out of memory, the next
+    // lookup reads the new file.
+    EXPECT_EQ(status, S_OKAY);
+    EXPECT_EQ(value("S39", "key", path), "new");
+    EXPECT_EQ(value("B", "long", path), std::string(5000, 'x'));
+    if (!failed) break;
+    writeFile(path, content);  // start over from the old file
+    ASSERT_EQ(ov_iniSetPrivate("S39", "key", "39", path.c_str()), S_OKAY);
+    ASSERT_EQ(readFile(path), content);
+  }
+}
+
+// The INI mutex is a slot of the mutex table, taken on the first INI call;
+// with the table full, INI calls work all the same.
+TEST(IniMutex, FirstCallTakesTheLowestFreeSlot) {
+  char buffer[8];
+  EXPECT_EQ(ov_iniGetPrivate("A", "k", buffer, sizeof buffer, 0, "/nonexistent/x.ini"), S_NOTFOUND);
+  EXPECT_EQ(ov_syncCreate("next", 1, 0), 2);
+}
+
+TEST_F(Ini, FullMutexTableIsNoFailure) {
+  std::vector<int32_t> handles;
+  for (int32_t h; (h = ov_syncCreate("filler", 1, 0)) > 0;) handles.push_back(h);
+  ASSERT_EQ(handles.size(), 50u);
+  const std::string path = file("full.ini");
+  writeFile(path, "[A]\nk=1\n");
+  EXPECT_EQ(value("A", "k", path), "1");
+  EXPECT_EQ(ov_iniSetPrivate("A", "k", "2", path.c_str()), S_OKAY);
+  // The INI functions do not grab a slot once one is free again.
+  ov_syncDelete(static_cast<int16_t>(handles[10]));
+  EXPECT_EQ(value("A", "k", path), "2");
+  EXPECT_EQ(ov_syncCreate("again", 1, 0), handles[10]);
+}
+
+}  // namespace
+
+// Eight threads look up and update three files at once for two seconds.
+// Every update is applied exactly once and every lookup sees a whole file.
+TEST(IniThreads, LookupsAndUpdatesOnSeveralFiles) {
+  std::string pattern = std::filesystem::temp_directory_path() / "ovini_threads_XXXXXX";
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::string dir = pattern;
+  constexpr int kThreads = 8, kFiles = 3;
+  std::string sections = "[begin]\nv=1\n\n", listing = std::string("begin") + '\0';
+  for (int t = 0; t < kThreads; ++t) {
+    sections += "[T" + std::to_string(t) + "]\n\n";
+    listing += "T" + std::to_string(t) + '\0';
+  }
+  sections += "[end]\nv=1\n";
+  listing += std::string("end") + '\0' + '\0';
+  std::vector<std::string> paths;
+  for (int f = 0; f < kFiles; ++f) {
+    paths.push_back(dir + "/f" + std::to_string(f) + ".ini");
+    writeFile(paths.back(), sections);
+  }
+
+  // keys[t][f]: the keys thread t left in file f, in the order written.
+  std::vector<std::vector<std::vector<std::string>>> keys(kThreads, std::vector<std::vector<std::string>>(kFiles));
+  std::atomic<int> failures{0};
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      const std::string section = "T" + std::to_string(t);
+      for (int i = 0; std::chrono::steady_clock::now() < deadline; ++i) {
+        const std::string &path = paths[i % kFiles], &other = paths[(i + t) % kFiles];
+        const std::string key = "k" + std::to_string(i), val = std::to_string(i);
+        if (ov_iniSetPrivate(section.c_str(), key.c_str(), val.c_str(), path.c_str()) != S_OKAY) ++failures;
+        const bool drop = i % 5 == 4;
+        if (drop && ov_iniSetPrivate(section.c_str(), key.c_str(), nullptr, path.c_str()) != S_OKAY) ++failures;
+        if (!drop) keys[t][i % kFiles].push_back(key);
+        if (value(section.c_str(), key.c_str(), path) != (drop ? "<status 2>" : val)) ++failures;
+        const Reply list = get(nullptr, nullptr, 200, 0, other);
+        if (list.status != S_OKAY || list.bytes.compare(0, listing.size(), listing) != 0) ++failures;
+        if (value("end", "v", other) != "1") ++failures;
+      }
+    });
+  }
+  for (std::thread &thread : threads) thread.join();
+  EXPECT_EQ(failures.load(), 0);
+
+  // Each section lists exactly its thread's keys once, from the cache and
+  // from a fresh read of the file (another spelling of its path).
+  size_t updates = 0;
+  for (int t = 0; t < kThreads; ++t)
+    for (int f = 0; f < kFiles; ++f) {
+      std::string want;
+      for (const std::string &key : keys[t][f]) want += key + '\0';
+      want += '\0';
+      updates += keys[t][f].size();
+      const std::string section = "T" + std::to_string(t);
+      for (const std::string &path : {paths[f], dir + "/./f" + std::to_string(f) + ".ini"}) {
+        const Reply list = get(section.c_str(), nullptr, 1 << 20, 0, path);
+        EXPECT_EQ(list.status, S_OKAY);
+        EXPECT_EQ(list.bytes.substr(0, want.size()), want) << section << " in " << path;
+      }
+    }
+  EXPECT_GT(updates, 0u);
+  std::filesystem::remove_all(dir);
+}
