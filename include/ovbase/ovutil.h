@@ -124,8 +124,9 @@ OV_API char *ov_getenv(const char *name);
    working directory cannot be reported (its path needs more than 255
    characters, say), such names are left to the platform, which resolves
    them against the working directory of the moment.  Other relative paths
-   ('sub/file') are used as they are.  No locks; the first resolution is
-   made once under mutex 0. */
+   ('sub/file') are used as they are.  No locks, none of the mutex table's
+   either (a caller may hold mutex 0 while copying); concurrent first calls
+   agree on one directory text. */
 
 /* Copies the bytes of from into a new file to, replacing an existing to
    (the new file gets permissions 0666 less the umask, not the source's).

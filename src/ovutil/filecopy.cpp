@@ -10,6 +10,7 @@
  * for a name used as it is.
  */
 #include <fcntl.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -31,18 +32,27 @@ constexpr int32_t kCreateNew = 0xc2;  // read-write, create, exclusive
 static_assert(kCreateNew == (O_RDWR | O_CREAT | O_EXCL));
 constexpr int64_t kMaxSizeHint = 0xFFFFFFFF;
 
-// The working directory, learnt at the first call that can learn it and
-// published through cwdKnown; mutex 0 makes the first fill happen once.
+// The working directory, learnt at the first call that can learn it.  No
+// lock is taken (a caller may hold any mutex of the table): each first call
+// asks the platform into its own area, and the one that wins cwdState
+// publishes its text in buf; the others wait the few instructions that
+// copy takes.
 char buf[256];
-std::atomic<bool> cwdKnown{false};
+constexpr int kCwdEmpty = 0, kCwdFilling = 1, kCwdKnown = 2;
+std::atomic<int> cwdState{kCwdEmpty};
 
 const char *ov_currdir() {
-  if (cwdKnown.load(std::memory_order_acquire)) return buf;
-  ov_syncEnterExcl(0);
-  if (!cwdKnown.load(std::memory_order_relaxed) && getcwd(buf, sizeof buf) != nullptr)
-    cwdKnown.store(true, std::memory_order_release);
-  ov_syncExitExcl(0);
-  return cwdKnown.load(std::memory_order_acquire) ? buf : nullptr;
+  if (cwdState.load(std::memory_order_acquire) == kCwdKnown) return buf;
+  char mine[sizeof buf];
+  if (getcwd(mine, sizeof mine) == nullptr)
+    return cwdState.load(std::memory_order_acquire) == kCwdKnown ? buf : nullptr;
+  int expected = kCwdEmpty;
+  if (cwdState.compare_exchange_strong(expected, kCwdFilling, std::memory_order_acquire)) {
+    std::memcpy(buf, mine, std::strlen(mine) + 1);
+    cwdState.store(kCwdKnown, std::memory_order_release);
+  }
+  while (cwdState.load(std::memory_order_acquire) != kCwdKnown) sched_yield();
+  return buf;
 }
 
 // A new heap path: a bare or dot-relative name joined to the working
