@@ -130,14 +130,29 @@ TEST(FileCopy, WorkingDirectoryDeeperThan255Characters) {
     ASSERT_EQ(mkdir(deep.c_str(), 0777), 0);
   }
   ASSERT_TRUE(writeFile(deep + "/data.ini", "deep"));
+  ASSERT_TRUE(writeFile(deep + "/old.ini", "old"));
+  ASSERT_EQ(mkdir((deep + "/full").c_str(), 0777), 0);
+  ASSERT_TRUE(writeFile(deep + "/full/x", ""));
+  const std::string absolute = deep + "/data.ini";
   const int status = inChild([&] {
     ASSERT_EQ(chdir(deep.c_str()), 0);
-    EXPECT_EQ(ov_fileCopy("data.ini", "copy.ini"), S_OKAY);
+    // A name that needs the directory cannot be resolved: a failure status,
+    // and no file touched.
+    EXPECT_EQ(ov_fileCopy("data.ini", "copy.ini"), S_FILEOPERR);
+    EXPECT_EQ(ov_fileCopy(absolute.c_str(), "old.ini"), S_FILEOPERR);
+    EXPECT_EQ(ov_fileCopy("./data.ini", absolute.c_str()), S_FILEOPERR);
+    EXPECT_EQ(ov_fileCopy(absolute.c_str(), (deep + "/copy.ini").c_str()), S_OKAY);
+    // A move renames the names as given; only its fallback copy needs them
+    // resolved.
     EXPECT_EQ(ov_fileMove("copy.ini", "moved.ini"), S_OKAY);
+    EXPECT_EQ(ov_fileMove("moved.ini", "full"), S_FILEOPERR);
   });
   EXPECT_EQ(status, 0);
   EXPECT_EQ(readFile(deep + "/moved.ini"), "deep");
+  EXPECT_EQ(readFile(deep + "/old.ini"), "old");
+  EXPECT_EQ(readFile(deep + "/data.ini"), "deep");
   EXPECT_FALSE(exists(deep + "/copy.ini"));
+  EXPECT_TRUE(exists(deep + "/full/x"));
 }
 
 TEST(FileCopy, FailuresSayWhyAndLoseNothing) {

@@ -56,14 +56,24 @@ const char *ov_currdir() {
 }
 
 // A new heap path: a bare or dot-relative name joined to the working
-// directory, any other name copied as it is.  Without a working directory
-// the name is left as it is for the platform to resolve.
-char *normalize(const char *path) {
+// directory, any other name copied as it is.  Null when memory runs out
+// (*failure S_NOMEMORY) or the name needs a working directory that cannot
+// be had (*failure S_FILEOPERR: the file cannot be named, so not opened);
+// *failure is left alone otherwise.
+char *normalize(const char *path, OV_STATUS *failure) {
+  char *normalized;
   if (pathBaseExt(path) == path || path[0] == '.') {
     const char *dir = ov_currdir();
-    if (dir != nullptr) return makeAllocPath(dir, path, nullptr, nullptr);
+    if (dir == nullptr) {
+      *failure = S_FILEOPERR;
+      return nullptr;
+    }
+    normalized = makeAllocPath(dir, path, nullptr, nullptr);
+  } else {
+    normalized = static_cast<char *>(ov_getMem(0, nullptr, MEM_STRDUP, path, kTagNormalized));
   }
-  return static_cast<char *>(ov_getMem(0, nullptr, MEM_STRDUP, path, kTagNormalized));
+  if (normalized == nullptr) *failure = S_NOMEMORY;
+  return normalized;
 }
 
 // Releases a heap block and closes descriptors when the copy ends, however
@@ -154,10 +164,12 @@ extern "C" {
 
 OV_API OV_STATUS ov_fileCopy(const char *from, const char *to) {
   if (from == nullptr || to == nullptr) return S_INVNULL;
-  char *source = normalize(from);
-  char *target = normalize(to);
-  OV_STATUS status = S_NOMEMORY;
-  if (source != nullptr && target != nullptr) status = _fileCopy(source, target);
+  OV_STATUS targetFailure = S_OKAY;
+  OV_STATUS status = S_OKAY;
+  char *source = normalize(from, &status);
+  char *target = normalize(to, &targetFailure);
+  if (status == S_OKAY) status = targetFailure;
+  if (status == S_OKAY) status = _fileCopy(source, target);
   ov_freeMemory(source, nullptr);
   ov_freeMemory(target, nullptr);
   return status;
