@@ -100,7 +100,14 @@ TEST(FileCopy, BareNamesResolveAgainstTheFirstWorkingDirectory) {
   ASSERT_TRUE(writeFile(second.path("sub/file"), "relative"));
   const int status = inChild([&] {
     ASSERT_EQ(chdir(first.dir().c_str()), 0);
+    // Learning the directory takes no lock of the mutex table: a caller in
+    // the middle of its own one-time setup under mutex 0 may copy (a hang
+    // here ends the child through the alarm).
+    alarm(20);
+    ov_syncEnterExcl(0);
     EXPECT_EQ(ov_fileCopy("data.ini", "one.ini"), S_OKAY);
+    ov_syncExitExcl(0);
+    alarm(0);
     ASSERT_EQ(chdir(second.dir().c_str()), 0);
     // Still resolved in the first directory, as learnt at the first call.
     EXPECT_EQ(ov_fileCopy("data.ini", "./two.ini"), S_OKAY);
@@ -123,14 +130,29 @@ TEST(FileCopy, WorkingDirectoryDeeperThan255Characters) {
     ASSERT_EQ(mkdir(deep.c_str(), 0777), 0);
   }
   ASSERT_TRUE(writeFile(deep + "/data.ini", "deep"));
+  ASSERT_TRUE(writeFile(deep + "/old.ini", "old"));
+  ASSERT_EQ(mkdir((deep + "/full").c_str(), 0777), 0);
+  ASSERT_TRUE(writeFile(deep + "/full/x", ""));
+  const std::string absolute = deep + "/data.ini";
   const int status = inChild([&] {
     ASSERT_EQ(chdir(deep.c_str()), 0);
-    EXPECT_EQ(ov_fileCopy("data.ini", "copy.ini"), S_OKAY);
+    // A name that needs the directory cannot be resolved: a failure status,
+    // and no file touched.
+    EXPECT_EQ(ov_fileCopy("data.ini", "copy.ini"), S_FILEOPERR);
+    EXPECT_EQ(ov_fileCopy(absolute.c_str(), "old.ini"), S_FILEOPERR);
+    EXPECT_EQ(ov_fileCopy("./data.ini", absolute.c_str()), S_FILEOPERR);
+    EXPECT_EQ(ov_fileCopy(absolute.c_str(), (deep + "/copy.ini").c_str()), S_OKAY);
+    // A move renames the names as given; only its fallback copy needs them
+    // resolved.
     EXPECT_EQ(ov_fileMove("copy.ini", "moved.ini"), S_OKAY);
+    EXPECT_EQ(ov_fileMove("moved.ini", "full"), S_FILEOPERR);
   });
   EXPECT_EQ(status, 0);
   EXPECT_EQ(readFile(deep + "/moved.ini"), "deep");
+  EXPECT_EQ(readFile(deep + "/old.ini"), "old");
+  EXPECT_EQ(readFile(deep + "/data.ini"), "deep");
   EXPECT_FALSE(exists(deep + "/copy.ini"));
+  EXPECT_TRUE(exists(deep + "/full/x"));
 }
 
 TEST(FileCopy, FailuresSayWhyAndLoseNothing) {

@@ -49,7 +49,11 @@ const DistroRow kRows[] = {
     {{{"mvl-release", "MontaVista Linux Professional Edition Version 3.1 Release 2005\n"}},
      "MontaVista Linux Professional Edition 3.1"},
     {{{"mvl-release", "MVL Version:4.0\n"}}, "MVL 4.0\n"},  // the character after the word is skipped
-    {{{"mvl-release", "X Version Release 3\n"}}, "X "},
+    // The end word right after the skipped character is cut off before the
+    // version, which then runs to the end of the line.
+    {{{"mvl-release", "X Version Release 3\n"}}, "X Release 3\n"},
+    {{{"redhat-release", "Fedora release (Rawhide)\n"}}, "Fedora (Rawhide)\n"},
+    {{{"redhat-release", "X release ("}}, "X ("},
     {{{"mvl-release", "MontaVista Linux\n"}}, "MontaVista Linux\n"},
     {{{"mvl-release", "M Version 1 Release 2\n"}, {"redhat-release", "R release 7 (a)\n"}}, "M 1"},
     {{{"debian_release", "ignored"}}, "Debian Linux"},

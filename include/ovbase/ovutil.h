@@ -177,17 +177,19 @@ OV_API char *ov_getenv(const char *name);
    the first copy or move of the process that could learn it (taken once,
    kept afterwards even if the process changes directory).  When the
    working directory cannot be reported (its path needs more than 255
-   characters, say), such names are left to the platform, which resolves
-   them against the working directory of the moment.  Other relative paths
-   ('sub/file') are used as they are.  No locks; the first resolution is
-   made once under mutex 0. */
+   characters, say), a copy that needs it for either name fails with
+   S_FILEOPERR before any file is touched.  Other relative paths
+   ('sub/file') are used as they are.  No locks, none of the mutex table's
+   either (a caller may hold mutex 0 while copying); concurrent first calls
+   agree on one directory text. */
 
 /* Copies the bytes of from into a new file to, replacing an existing to
    (the new file gets permissions 0666 less the umask, not the source's).
    Equal names (after resolution) give S_OKAY with nothing touched.
    Results: S_OKAY; S_INVNULL for a null name; S_NOMEMORY when memory runs
    out (nothing touched); S_FILEOPERR when from cannot be opened (to is left
-   alone) or to cannot be created for a reason other than permission;
+   alone), when a name cannot be resolved for want of the working directory
+   (nothing touched), or to cannot be created for a reason other than permission;
    S_FILEWRERR when creating to is refused for lack of permission, or when a
    write fails (a full disk, a file size limit) or the new file cannot be
    closed; S_FILERDERR when a read of from fails (when the very first read

@@ -10,6 +10,7 @@
  * for a name used as it is.
  */
 #include <fcntl.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -31,29 +32,48 @@ constexpr int32_t kCreateNew = 0xc2;  // read-write, create, exclusive
 static_assert(kCreateNew == (O_RDWR | O_CREAT | O_EXCL));
 constexpr int64_t kMaxSizeHint = 0xFFFFFFFF;
 
-// The working directory, learnt at the first call that can learn it and
-// published through cwdKnown; mutex 0 makes the first fill happen once.
+// The working directory, learnt at the first call that can learn it.  No
+// lock is taken (a caller may hold any mutex of the table): each first call
+// asks the platform into its own area, and the one that wins cwdState
+// publishes its text in buf; the others wait the few instructions that
+// copy takes.
 char buf[256];
-std::atomic<bool> cwdKnown{false};
+constexpr int kCwdEmpty = 0, kCwdFilling = 1, kCwdKnown = 2;
+std::atomic<int> cwdState{kCwdEmpty};
 
 const char *ov_currdir() {
-  if (cwdKnown.load(std::memory_order_acquire)) return buf;
-  ov_syncEnterExcl(0);
-  if (!cwdKnown.load(std::memory_order_relaxed) && getcwd(buf, sizeof buf) != nullptr)
-    cwdKnown.store(true, std::memory_order_release);
-  ov_syncExitExcl(0);
-  return cwdKnown.load(std::memory_order_acquire) ? buf : nullptr;
+  if (cwdState.load(std::memory_order_acquire) == kCwdKnown) return buf;
+  char mine[sizeof buf];
+  if (getcwd(mine, sizeof mine) == nullptr)
+    return cwdState.load(std::memory_order_acquire) == kCwdKnown ? buf : nullptr;
+  int expected = kCwdEmpty;
+  if (cwdState.compare_exchange_strong(expected, kCwdFilling, std::memory_order_acquire)) {
+    std::memcpy(buf, mine, std::strlen(mine) + 1);
+    cwdState.store(kCwdKnown, std::memory_order_release);
+  }
+  while (cwdState.load(std::memory_order_acquire) != kCwdKnown) sched_yield();
+  return buf;
 }
 
 // A new heap path: a bare or dot-relative name joined to the working
-// directory, any other name copied as it is.  Without a working directory
-// the name is left as it is for the platform to resolve.
-char *normalize(const char *path) {
+// directory, any other name copied as it is.  Null when memory runs out
+// (*failure S_NOMEMORY) or the name needs a working directory that cannot
+// be had (*failure S_FILEOPERR: the file cannot be named, so not opened);
+// *failure is left alone otherwise.
+char *normalize(const char *path, OV_STATUS *failure) {
+  char *normalized;
   if (pathBaseExt(path) == path || path[0] == '.') {
     const char *dir = ov_currdir();
-    if (dir != nullptr) return makeAllocPath(dir, path, nullptr, nullptr);
+    if (dir == nullptr) {
+      *failure = S_FILEOPERR;
+      return nullptr;
+    }
+    normalized = makeAllocPath(dir, path, nullptr, nullptr);
+  } else {
+    normalized = static_cast<char *>(ov_getMem(0, nullptr, MEM_STRDUP, path, kTagNormalized));
   }
-  return static_cast<char *>(ov_getMem(0, nullptr, MEM_STRDUP, path, kTagNormalized));
+  if (normalized == nullptr) *failure = S_NOMEMORY;
+  return normalized;
 }
 
 // Releases a heap block and closes descriptors when the copy ends, however
@@ -144,10 +164,12 @@ extern "C" {
 
 OV_API OV_STATUS ov_fileCopy(const char *from, const char *to) {
   if (from == nullptr || to == nullptr) return S_INVNULL;
-  char *source = normalize(from);
-  char *target = normalize(to);
-  OV_STATUS status = S_NOMEMORY;
-  if (source != nullptr && target != nullptr) status = _fileCopy(source, target);
+  OV_STATUS targetFailure = S_OKAY;
+  OV_STATUS status = S_OKAY;
+  char *source = normalize(from, &status);
+  char *target = normalize(to, &targetFailure);
+  if (status == S_OKAY) status = targetFailure;
+  if (status == S_OKAY) status = _fileCopy(source, target);
   ov_freeMemory(source, nullptr);
   ov_freeMemory(target, nullptr);
   return status;

@@ -126,10 +126,10 @@ char *nameFromLine(const ReleaseRule &rule, char *line) {
   const std::size_t lineLength = std::strlen(line);
   const std::size_t wordAt = static_cast<std::size_t>(word - line);
   char *version = line + (wordAt + kVersionOffset <= lineLength ? wordAt + kVersionOffset : lineLength);
-  if (char *end = std::strstr(word + 1, rule.end)) {
-    if (end < version) version = end;  // the end word right after: an empty version
-    *end = '\0';
-  }
+  // The end word is looked for from the word on.  When it begins on the
+  // skipped character, the cut falls before the version, which then runs to
+  // the end of the line.
+  if (char *end = std::strstr(word + 1, rule.end)) *end = '\0';
   *word = '\0';
   const std::size_t size = wordAt + 1 + std::strlen(version) + 1;
   auto *name = static_cast<char *>(ov_getMem(size, nullptr, MEM_PLAIN, nullptr, rule.tagNamed));
