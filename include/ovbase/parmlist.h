@@ -224,16 +224,18 @@ OV_API const PLTYPEINFO *pl_getTypeInfo(uint32_t type);
 
 /* Puts one item per conversion of `format` (white space between conversions
    is skipped): %[count][t|h|l|L]conv with conv c C s S d u f a o; count is
-   digits or * (an int argument taken first; 0 means none).  Without a
-   count: a scalar from the argument (int for c C d u and t/h forms, a
-   64-bit integer for l and L forms (L stores the low 32 bits as PL_INT or
+   digits or * (an int argument taken first; 0 means none; a negative one is
+   a count taken as unsigned 32-bit, so %*d with -2 refers to an array of
+   4294967294 without reading it).  Without a count: a scalar from the
+   argument (int for c C d and t/h forms, unsigned int for u, a 64-bit
+   integer for l and L forms (L stores the low 32 bits as PL_INT or
    PL_UINT), double for f), a string pointer for s S (null gives a null
    item), a pointer to the 6 bytes for a (null gives S_INVNULL).  With
    count n: a pointer to n elements, an array (s: PL_CHAR, S: PL_WCHAR);
    %no is a PL_BLOB of n bytes.  Nothing is copied.  Returns S_OKAY,
-   S_RPCINVDATATYPE for a malformed format (also %o without count and a
-   negative * count), S_INVNULL for a null format, or the first failing
-   pl_put's status; earlier items stay. */
+   S_RPCINVDATATYPE for a malformed format (also %o without count),
+   S_INVNULL for a null format, or the first failing pl_put's status;
+   earlier items stay. */
 OV_API OV_STATUS pl_printf(PARMLIST *list, const char *format, ...);
 
 /* pl_printf with a started argument list, consumed as vprintf does. */

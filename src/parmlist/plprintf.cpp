@@ -128,9 +128,8 @@ OV_API OV_STATUS pl_printfV(PARMLIST *list, const char *format, va_list source) 
     uint32_t count = 0;
     if (*p == '*') {
       ++p;
-      const int n = va_arg(args.list, int);
-      if (n < 0) return S_RPCINVDATATYPE;
-      count = static_cast<uint32_t>(n);
+      // A negative argument is a count too: its bits as an unsigned 32-bit length.
+      count = static_cast<uint32_t>(va_arg(args.list, int));
     } else {
       for (; isDigit(*p); ++p) count = count * 10 + static_cast<uint32_t>(*p - '0');  // wraps at 2^32
     }
