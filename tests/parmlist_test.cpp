@@ -2,6 +2,7 @@
 // ownership and release, out-of-memory injection, and the format builder.
 #include <gtest/gtest.h>
 
+#include <cstdarg>
 #include <cstring>
 #include <cwchar>
 #include <functional>
@@ -443,6 +444,37 @@ TEST(PlPrintf, ConversionsPutTheDocumentedItems) {
   List list = newList();
   EXPECT_EQ(pl_printf(list.get(), nullptr), S_INVNULL);
   EXPECT_EQ(pl_printf(nullptr, "%d", 1), S_INVNULL);
+}
+
+// Two formats read one after the other from one argument list (on this
+// platform a va_list argument is a reference to the caller's list).
+OV_STATUS printfTwice(PARMLIST *list, const char *first, const char *second, ...) {
+  va_list args;
+  va_start(args, second);
+  OV_STATUS status = pl_printfV(list, first, args);
+  if (status == S_OKAY) status = pl_printfV(list, second, args);
+  va_end(args);
+  return status;
+}
+
+TEST(PlPrintf, ConsumesTheArgumentListItIsGiven) {
+  struct Case {
+    const char *first, *second;
+    std::vector<int32_t> want;
+  };
+  for (const Case &c : {Case{"%d", "%d", {1, 2}}, Case{"%d %d", "%d", {1, 2, 3}},
+                        Case{"", "%d%d", {1, 2}}, Case{"%d", "", {1}}}) {
+    List list = newList();
+    const OV_STATUS status = printfTwice(list.get(), c.first, c.second, 1, 2, 3);
+    ASSERT_EQ(status, S_OKAY) << c.first << " then " << c.second;
+    ASSERT_EQ(pl_count(list.get()), c.want.size()) << c.first << " then " << c.second;
+    ASSERT_EQ(pl_seek(list.get(), 0, 0), S_OKAY);
+    for (int32_t want : c.want) {
+      int32_t out = 0;
+      ASSERT_EQ(pl_get(list.get(), &out), S_OKAY);
+      EXPECT_EQ(out, want) << c.first << " then " << c.second;
+    }
+  }
 }
 
 TEST(PlPrintf, MalformedFormatsFailAndKeepEarlierItems) {

@@ -238,7 +238,9 @@ OV_API const PLTYPEINFO *pl_getTypeInfo(uint32_t type);
    earlier items stay. */
 OV_API OV_STATUS pl_printf(PARMLIST *list, const char *format, ...);
 
-/* pl_printf with a started argument list, consumed as vprintf does. */
+/* pl_printf with a started argument list.  The arguments the conversions
+   take are consumed from `args` itself: a second call with the same list
+   goes on with the arguments after them. */
 OV_API OV_STATUS pl_printfV(PARMLIST *list, const char *format, va_list args);
 
 /* ---- Structures ---------------------------------------------------------------- */
