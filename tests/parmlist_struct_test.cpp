@@ -175,9 +175,24 @@ TEST(PlLayout, MalformedDescriptionsAreRefusedEverywhere) {
   EXPECT_EQ(pl_putStruct(nullptr, good, 0, &value, 1), S_INVNULL);
   EXPECT_EQ(pl_putStruct(list.get(), nullptr, 0, &value, 1), S_INVNULL);
   EXPECT_EQ(pl_bindStruct(bind.get(), nullptr, 0, &value, 1), S_INVNULL);
-  EXPECT_EQ(pl_bind(bind.get(), PL_STRUCT, 0, &value, 0), S_INVPARM);
-  EXPECT_EQ(pl_bind(bind.get(), 0, 0, &value, 0), S_INVPARM);
   EXPECT_EQ(pl_bind(nullptr, PL_INT, 0, &value, 0), S_INVNULL);
+}
+
+// A binding takes any type code; the put it stands for refuses what pl_put
+// refuses, after the items of the bindings before it.
+TEST(PlBind, AnyTypeIsBoundAndTheFailingPutReportsIt) {
+  for (uint32_t type : {0u, static_cast<uint32_t>(PL_STRUCT), 20u, 0xFFFFFFFFu}) {
+    Bind bind(pl_allocBind());
+    List list(pl_alloc());
+    int32_t value = 7;
+    ASSERT_EQ(pl_bind(bind.get(), PL_INT, 0, &value, 0), S_OKAY);
+    ASSERT_EQ(pl_bind(bind.get(), type, 0, &value, 4), S_OKAY) << type;
+    ASSERT_NE(bind->last, nullptr);
+    EXPECT_EQ(bind->last->type, type);
+    EXPECT_EQ(bind->last->desc, nullptr);
+    EXPECT_EQ(pl_putBound(list.get(), bind.get()), S_INVPARM) << type;
+    EXPECT_EQ(pl_count(list.get()), 1u) << type;
+  }
 }
 
 TEST(PlStruct, ItemsCarryCountsFlagsCopiesAndTheirOwnDescription) {
@@ -315,6 +330,9 @@ TEST(PlBind, MismatchedBindingsAndNullItemsWriteNothing) {
                         Case{PL_INT, 0, 1, S_RPCINVDATATYPE},       // a pointer into an int
                         Case{PL_STRING, 0, 0, S_RPCINVDATATYPE},    // an int read as a pointer
                         Case{PL_INT, PLF_ARRAY, 2, S_RPCINVDATATYPE},
+                        Case{0, 0, 1, S_RPCINVDATATYPE},            // no item has type 0
+                        Case{0, 0, 0, S_RPCINVDATATYPE},
+                        Case{20, 0, 1, S_RPCINVDATATYPE},           // nor a code above 19
                         Case{PL_UINT, 0, 0, S_OKAY},                // signedness is a label
                         Case{PL_USHORT, 0, 2, S_OKAY},
                         Case{PL_BLOB, 0, 3, S_OKAY}}) {             // a null item copies nothing

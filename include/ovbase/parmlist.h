@@ -279,9 +279,11 @@ OV_API PARMBIND *pl_allocBind(void);
    Null does nothing. */
 OV_API void pl_freeBind(PARMBIND *bind);
 
-/* Appends a binding of a variable of a type 1 to 19 other than PL_STRUCT.
-   Returns S_OKAY; S_INVNULL for a null table; S_INVPARM for another type;
-   S_NOMEMORY (table unchanged). */
+/* Appends a binding of a variable, without a description.  The type code
+   is not checked here: pl_putBound reports what pl_put refuses (S_INVPARM
+   for 0, PL_STRUCT or a code above 19), and pl_getBound never matches a
+   binding of 0 or above 19 with an item.  Returns S_OKAY; S_INVNULL for a
+   null table; S_NOMEMORY (table unchanged). */
 OV_API OV_STATUS pl_bind(PARMBIND *bind, uint32_t type, uint16_t flags, void *target,
                          uint32_t len);
 
@@ -301,7 +303,8 @@ OV_API OV_STATUS pl_putBound(PARMLIST *list, const PARMBIND *bind);
    through the item's pointer (no terminator added; a null item copies
    nothing; target may overlap the item's data).  A binding must meet an
    item of its kind: a scalar binding an inline item of the same size, any
-   other a by-reference item; otherwise S_RPCINVDATATYPE with the cursor on
+   other a by-reference item, and a binding of type 0 or above 19 none;
+   otherwise S_RPCINVDATATYPE with the cursor on
    that item and its variable untouched.  Returns S_OKAY, or the first
    failure (S_PARMEND when the list runs out); earlier variables keep their
    new values.  S_INVNULL for a null list or table. */

@@ -160,6 +160,7 @@ bool referenceLength(uint32_t type, uint16_t flags, const void *data, uint32_t l
 // outside its variable or reading through a non-pointer.
 bool bindingFits(const PARMBINDITEM &binding, bool scalarBinding, const PARMITEM &item) {
   if (!validType(item.type)) return true;  // pl_get reports the damaged item
+  if (!validType(binding.type)) return false;  // bound to no type an item can have
   const bool inlineItem = isInline(item.type, item.flags);
   if (scalarBinding) return inlineItem && type_info[item.type].size == type_info[binding.type].size;
   return !inlineItem;
@@ -391,7 +392,6 @@ OV_API void pl_freeBind(PARMBIND *bind) {
 
 OV_API OV_STATUS pl_bind(PARMBIND *bind, uint32_t type, uint16_t flags, void *target, uint32_t len) {
   if (bind == nullptr) return S_INVNULL;
-  if (!validType(type) || type == PL_STRUCT) return S_INVPARM;
   return addBind(bind, type, nullptr, flags, target, len);
 }
 
