@@ -287,9 +287,10 @@ OV_API void pl_freeBind(PARMBIND *bind);
 OV_API OV_STATUS pl_bind(PARMBIND *bind, uint32_t type, uint16_t flags, void *target,
                          uint32_t len);
 
-/* Appends a structure binding; the description is checked now and not
-   copied (it must outlive the table).  Results as pl_bind, with S_INVPARM
-   for a malformed description and S_INVNULL for a null one. */
+/* Appends a structure binding.  The description is neither copied (it
+   must outlive the table) nor checked here: pl_putBound reports a
+   malformed one (S_INVPARM).  Results as pl_bind, with S_INVNULL for a
+   null description. */
 OV_API OV_STATUS pl_bindStruct(PARMBIND *bind, const PLSTRUCTDESC *desc, uint16_t flags,
                                void *target, uint32_t len);
 

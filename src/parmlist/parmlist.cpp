@@ -398,8 +398,6 @@ OV_API OV_STATUS pl_bind(PARMBIND *bind, uint32_t type, uint16_t flags, void *ta
 OV_API OV_STATUS pl_bindStruct(PARMBIND *bind, const PLSTRUCTDESC *desc, uint16_t flags,
                                void *target, uint32_t len) {
   if (bind == nullptr || desc == nullptr) return S_INVNULL;
-  const OV_STATUS checked = examineDescription(desc, nullptr, nullptr, nullptr, nullptr);
-  if (checked != S_OKAY) return checked;
   return addBind(bind, PL_STRUCT, desc, flags, target, len);
 }
 

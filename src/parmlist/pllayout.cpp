@@ -4,8 +4,8 @@
  * Exports pl_getTypeInfo and pl_calcStruct.  Structures are laid out the
  * way the compiler lays out the equivalent C record: each member at the
  * boundary of its alignment class, the whole padded to its largest class.
- * The same description check serves pl_calcStruct, pl_putStruct and
- * pl_bindStruct, so all three accept and reject the same descriptions.
+ * The same description check serves pl_calcStruct and pl_putStruct, so
+ * both accept and reject the same descriptions.
  */
 #include <algorithm>
 
