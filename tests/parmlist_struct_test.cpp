@@ -44,6 +44,8 @@ struct NameInt { char name[10]; int32_t i; };
 struct Inner { char c; int64_t l; };
 struct Outer { char c; Inner in; };
 struct OuterArray { char c; Inner in[2]; };
+struct Small { char c; };
+struct WideFirst { double d; Small small; char after; };
 struct Addr6 { uint16_t w[3]; };
 struct Pair32 { uint32_t high, low; };
 struct Mixed {
@@ -77,6 +79,8 @@ TEST(PlLayout, MatchesTheCompilersRecords) {
        sizeof(Outer), alignof(Outer), {{2, offsetof(Outer, in)}, {4, offsetof(Inner, l)}}},
       {"nested array", {begin(), member(PL_CHAR), begin(0, PLF_ARRAY, 2), member(PL_CHAR), member(PL_LONG), end(), end()},
        sizeof(OuterArray), alignof(OuterArray), {{2, offsetof(OuterArray, in)}}},
+      {"nested after a wider member", {begin(), member(PL_DOUBLE), begin(), member(PL_CHAR), end(), member(PL_CHAR), end()},
+       sizeof(WideFirst), alignof(WideFirst), {{2, offsetof(WideFirst, small)}, {5, offsetof(WideFirst, after)}}},
       {"mixed",
        {begin(), member(PL_UTINY), member(PL_USHORT), member(PL_FLOAT), array(PL_STRING, 3), member(PL_DOUBLE),
         member(PL_WCHAR), member(PL_ADDR), member(PL_PAIR32), member(PL_TINY), array(PL_WSTRING, 5),
@@ -109,9 +113,9 @@ TEST(PlLayout, MatchesTheCompilersRecords) {
   EXPECT_EQ(pl_calcStruct(nullptr, nullptr, nullptr), S_INVNULL);
 }
 
-// Nesting down to 256 levels lays out (one char at the bottom, padded by
-// nothing); one level more is refused, as is an unclosed description
-// longer than an item can record, without reading past either.
+// Structures nest as deep as the longest description an item can record
+// allows (one char at the bottom, padded by nothing); an unclosed
+// description longer than that is refused without reading past it.
 TEST(PlLayout, NestingAndLengthLimits) {
   auto nested = [](size_t depth) {
     std::vector<PLSTRUCTDESC> desc(depth, begin());
@@ -119,10 +123,17 @@ TEST(PlLayout, NestingAndLengthLimits) {
     desc.insert(desc.end(), depth, end());
     return desc;
   };
+  List list(pl_alloc());
+  for (size_t depth : {1u, 256u, 257u, 32767u}) {
+    const std::vector<PLSTRUCTDESC> desc = nested(depth);
+    uint32_t size = 99;
+    EXPECT_EQ(pl_calcStruct(desc.data(), &size, nullptr), S_OKAY) << depth;
+    EXPECT_EQ(size, 1u) << depth;
+    const char bottom = 'x';
+    ASSERT_EQ(pl_putStruct(list.get(), desc.data(), PLF_COPY, &bottom, 1), S_OKAY) << depth;
+    EXPECT_EQ(list->last->descCount, desc.size()) << depth;
+  }
   uint32_t size = 0;
-  EXPECT_EQ(pl_calcStruct(nested(256).data(), &size, nullptr), S_OKAY);
-  EXPECT_EQ(size, 1u);
-  EXPECT_EQ(pl_calcStruct(nested(257).data(), &size, nullptr), S_INVPARM);
   std::vector<PLSTRUCTDESC> longest(65535, member(PL_CHAR));
   longest.front() = begin();
   longest.back() = end();
