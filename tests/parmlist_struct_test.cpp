@@ -79,6 +79,8 @@ TEST(PlLayout, MatchesTheCompilersRecords) {
        sizeof(Outer), alignof(Outer), {{2, offsetof(Outer, in)}, {4, offsetof(Inner, l)}}},
       {"nested array", {begin(), member(PL_CHAR), begin(0, PLF_ARRAY, 2), member(PL_CHAR), member(PL_LONG), end(), end()},
        sizeof(OuterArray), alignof(OuterArray), {{2, offsetof(OuterArray, in)}}},
+      {"skipped members of unknown types", {begin(), member(PL_INT), skipped(20), member(PL_UINT), skipped(0xFFFFFFFF), member(PL_INT), end()},
+       sizeof(Ints), alignof(Ints), {{3, offsetof(Ints, b)}, {5, offsetof(Ints, c)}}},
       {"nested after a wider member", {begin(), member(PL_DOUBLE), begin(), member(PL_CHAR), end(), member(PL_CHAR), end()},
        sizeof(WideFirst), alignof(WideFirst), {{2, offsetof(WideFirst, small)}, {5, offsetof(WideFirst, after)}}},
       {"mixed",

@@ -260,14 +260,15 @@ OV_API OV_STATUS pl_putStruct(PARMLIST *list, const PLSTRUCTDESC *desc, uint16_t
 /* Computes the size and alignment class of the structure the description
    opens, as the compiler lays out the equivalent C structure (members in
    order, each at its class boundary, the whole padded to its largest
-   class; PLF_SKIP members take no room; an empty structure is size 0,
-   class 0).  Malformed, giving S_INVPARM: a first entry that is not a
-   PL_STRUCT begin, a type 0 or above 19, a PL_STRUCT entry that neither
-   begins nor ends or carries PLF_SKIP, more than 65535 entries through the
-   closing one (what an item's descCount can record; nesting is limited by
-   nothing else), or a size above UINT32_MAX.  Reading stops at the closing
-   entry.  Uses 8 bytes of stack per nesting level.  size and alignClass may be null.  Returns S_OKAY, S_INVPARM or
-   S_INVNULL for a null description. */
+   class; PLF_SKIP members take no room and their type is not read; an
+   empty structure is size 0, class 0).  Malformed, giving S_INVPARM: a
+   first entry that is not a PL_STRUCT begin, a type 0, a member type above
+   19 not skipped, a PL_STRUCT entry that neither begins nor ends or
+   carries PLF_SKIP, more than 65535 entries through the closing one (what
+   an item's descCount can record; nesting is limited by nothing else), or
+   a size above UINT32_MAX.  Reading stops at the closing entry.  Takes 8
+   bytes of stack per nesting level.  size and alignClass may be null.
+   Returns S_OKAY, S_INVPARM or S_INVNULL for a null description. */
 OV_API OV_STATUS pl_calcStruct(const PLSTRUCTDESC *desc, uint32_t *size, uint32_t *alignClass);
 
 /* ---- Binding ------------------------------------------------------------------- */

@@ -147,8 +147,12 @@ uint32_t descriptionLength(const PLSTRUCTDESC *desc, uint32_t &deepest) {
   deepest = 0;
   for (uint32_t n = 0; n < kMaxDescEntries; ++n) {
     const PLSTRUCTDESC &e = desc[n];
-    if (!validType(e.type)) return 0;
-    if (e.type != PL_STRUCT) continue;
+    if (e.type == 0) return 0;
+    // A skipped member is passed over unread: its type may be any code.
+    if (e.type != PL_STRUCT) {
+      if (!validType(e.type) && !(e.flags & PLF_SKIP)) return 0;
+      continue;
+    }
     if (e.flags & PLF_SKIP) return 0;
     if (e.flags & PLF_BEGIN)
       deepest = std::max(deepest, ++depth);
