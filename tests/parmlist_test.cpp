@@ -318,6 +318,22 @@ TEST(PlOwnership, FlagChangesDeletesAndTheHeader) {
   EXPECT_EQ(ov_testOutstandingBlocks(), base);
 }
 
+// Flags that turn an inline value into a by-reference one leave its bytes
+// the list's own: nothing to release, whatever the flags say.
+TEST(PlOwnership, FlagsOnAnInlineValueHandNothingOver) {
+  for (uint16_t added : {PLF_ARRAY | PLF_GIVE, PLF_ARRAY | PLF_COPY, PLF_ARRAY | PLF_GIVE | PLF_COPY}) {
+    List list = newList();
+    const int64_t base = ov_testOutstandingBlocks();
+    const int64_t value = 0x1234;
+    ASSERT_EQ(pl_put(list.get(), PL_LONG, 0, &value, 0), S_OKAY);
+    ASSERT_EQ(pl_seek(list.get(), 0, 0), S_OKAY);
+    pl_flagAdd(list.get(), added);
+    EXPECT_EQ(getPointer(list.get()), reinterpret_cast<void *>(value)) << "the bytes read as a pointer";
+    pl_reset(list.get());
+    EXPECT_EQ(ov_testOutstandingBlocks(), base) << added;
+  }
+}
+
 // Fails each allocation of a put in turn: S_NOMEMORY, nothing changed,
 // nothing leaked, a handed block still the caller's.
 TEST(PlOom, EveryAllocationOfPutFailsCleanly) {

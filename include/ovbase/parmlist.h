@@ -208,7 +208,8 @@ OV_API void pl_delItem(PARMLIST *list, PARMITEM *item);
 /* ORs flags into the current item's flags; nothing at the end.  The bits
    are not checked (PLF_NULL makes pl_get hand out a null pointer).  Adding
    PLF_GIVE to a by-reference item with data hands that block to the list;
-   adding PLF_COPY copies nothing and owns nothing. */
+   adding PLF_COPY copies nothing and owns nothing; an inline value that
+   PLF_ARRAY turns into a pointer is never a block the list releases. */
 OV_API void pl_flagAdd(PARMLIST *list, uint16_t flags);
 
 /* Clears flags in the current item; nothing at the end.  Clearing the last

@@ -312,9 +312,11 @@ OV_API void pl_del(PARMLIST *list) {
 OV_API void pl_flagAdd(PARMLIST *list, uint16_t flags) {
   PARMITEM *item = list ? list->current : nullptr;
   if (item == nullptr) return;
+  // Only a pointer the item already held can be handed over: an inline
+  // value turned into an array by these flags holds bytes, not a block.
+  const bool heldPointer = !isInline(item->type, item->flags);
   item->flags |= flags;
-  if ((flags & PLF_GIVE) && !isInline(item->type, item->flags) && item->value.ptr != nullptr)
-    recordOf(item)->ownsData = true;
+  if ((flags & PLF_GIVE) && heldPointer && item->value.ptr != nullptr) recordOf(item)->ownsData = true;
 }
 
 OV_API void pl_flagRemove(PARMLIST *list, uint16_t flags) {
