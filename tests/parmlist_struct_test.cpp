@@ -44,6 +44,8 @@ struct NameInt { char name[10]; int32_t i; };
 struct Inner { char c; int64_t l; };
 struct Outer { char c; Inner in; };
 struct OuterArray { char c; Inner in[2]; };
+struct Small { char c; };
+struct WideFirst { double d; Small small; char after; };
 struct Addr6 { uint16_t w[3]; };
 struct Pair32 { uint32_t high, low; };
 struct Mixed {
@@ -77,6 +79,10 @@ TEST(PlLayout, MatchesTheCompilersRecords) {
        sizeof(Outer), alignof(Outer), {{2, offsetof(Outer, in)}, {4, offsetof(Inner, l)}}},
       {"nested array", {begin(), member(PL_CHAR), begin(0, PLF_ARRAY, 2), member(PL_CHAR), member(PL_LONG), end(), end()},
        sizeof(OuterArray), alignof(OuterArray), {{2, offsetof(OuterArray, in)}}},
+      {"skipped members of unknown types", {begin(), member(PL_INT), skipped(20), member(PL_UINT), skipped(0xFFFFFFFF), member(PL_INT), end()},
+       sizeof(Ints), alignof(Ints), {{3, offsetof(Ints, b)}, {5, offsetof(Ints, c)}}},
+      {"nested after a wider member", {begin(), member(PL_DOUBLE), begin(), member(PL_CHAR), end(), member(PL_CHAR), end()},
+       sizeof(WideFirst), alignof(WideFirst), {{2, offsetof(WideFirst, small)}, {5, offsetof(WideFirst, after)}}},
       {"mixed",
        {begin(), member(PL_UTINY), member(PL_USHORT), member(PL_FLOAT), array(PL_STRING, 3), member(PL_DOUBLE),
         member(PL_WCHAR), member(PL_ADDR), member(PL_PAIR32), member(PL_TINY), array(PL_WSTRING, 5),
@@ -109,9 +115,9 @@ TEST(PlLayout, MatchesTheCompilersRecords) {
   EXPECT_EQ(pl_calcStruct(nullptr, nullptr, nullptr), S_INVNULL);
 }
 
-// Nesting down to 256 levels lays out (one char at the bottom, padded by
-// nothing); one level more is refused, as is an unclosed description
-// longer than an item can record, without reading past either.
+// Structures nest as deep as the longest description an item can record
+// allows (one char at the bottom, padded by nothing); an unclosed
+// description longer than that is refused without reading past it.
 TEST(PlLayout, NestingAndLengthLimits) {
   auto nested = [](size_t depth) {
     std::vector<PLSTRUCTDESC> desc(depth, begin());
@@ -119,10 +125,17 @@ TEST(PlLayout, NestingAndLengthLimits) {
     desc.insert(desc.end(), depth, end());
     return desc;
   };
+  List list(pl_alloc());
+  for (size_t depth : {1u, 256u, 257u, 32767u}) {
+    const std::vector<PLSTRUCTDESC> desc = nested(depth);
+    uint32_t size = 99;
+    EXPECT_EQ(pl_calcStruct(desc.data(), &size, nullptr), S_OKAY) << depth;
+    EXPECT_EQ(size, 1u) << depth;
+    const char bottom = 'x';
+    ASSERT_EQ(pl_putStruct(list.get(), desc.data(), PLF_COPY, &bottom, 1), S_OKAY) << depth;
+    EXPECT_EQ(list->last->descCount, desc.size()) << depth;
+  }
   uint32_t size = 0;
-  EXPECT_EQ(pl_calcStruct(nested(256).data(), &size, nullptr), S_OKAY);
-  EXPECT_EQ(size, 1u);
-  EXPECT_EQ(pl_calcStruct(nested(257).data(), &size, nullptr), S_INVPARM);
   std::vector<PLSTRUCTDESC> longest(65535, member(PL_CHAR));
   longest.front() = begin();
   longest.back() = end();
@@ -166,18 +179,35 @@ TEST(PlLayout, MalformedDescriptionsAreRefusedEverywhere) {
     EXPECT_EQ(pl_calcStruct(desc.get(), nullptr, nullptr), S_INVPARM) << c.name;
     EXPECT_EQ(pl_putStruct(list.get(), desc.get(), PLF_COPY, &value, 1), S_INVPARM) << c.name;
     EXPECT_EQ(pl_putStruct(list.get(), desc.get(), 0, &value, 1), S_INVPARM) << c.name;
-    EXPECT_EQ(pl_bindStruct(bind.get(), desc.get(), 0, &value, 1), S_INVPARM) << c.name;
+    // Binding only records the description; putting the binding refuses it.
+    Bind described(pl_allocBind());
+    EXPECT_EQ(pl_bindStruct(described.get(), desc.get(), 0, &value, 1), S_OKAY) << c.name;
+    EXPECT_EQ(pl_putBound(list.get(), described.get()), S_INVPARM) << c.name;
   }
   EXPECT_EQ(pl_count(list.get()), 1u);
-  EXPECT_EQ(bind->first, nullptr);
   EXPECT_EQ(ov_testOutstandingBlocks(), base);
   const PLSTRUCTDESC good[] = {begin(4), member(PL_INT), end()};
   EXPECT_EQ(pl_putStruct(nullptr, good, 0, &value, 1), S_INVNULL);
   EXPECT_EQ(pl_putStruct(list.get(), nullptr, 0, &value, 1), S_INVNULL);
   EXPECT_EQ(pl_bindStruct(bind.get(), nullptr, 0, &value, 1), S_INVNULL);
-  EXPECT_EQ(pl_bind(bind.get(), PL_STRUCT, 0, &value, 0), S_INVPARM);
-  EXPECT_EQ(pl_bind(bind.get(), 0, 0, &value, 0), S_INVPARM);
   EXPECT_EQ(pl_bind(nullptr, PL_INT, 0, &value, 0), S_INVNULL);
+}
+
+// A binding takes any type code; the put it stands for refuses what pl_put
+// refuses, after the items of the bindings before it.
+TEST(PlBind, AnyTypeIsBoundAndTheFailingPutReportsIt) {
+  for (uint32_t type : {0u, static_cast<uint32_t>(PL_STRUCT), 20u, 0xFFFFFFFFu}) {
+    Bind bind(pl_allocBind());
+    List list(pl_alloc());
+    int32_t value = 7;
+    ASSERT_EQ(pl_bind(bind.get(), PL_INT, 0, &value, 0), S_OKAY);
+    ASSERT_EQ(pl_bind(bind.get(), type, 0, &value, 4), S_OKAY) << type;
+    ASSERT_NE(bind->last, nullptr);
+    EXPECT_EQ(bind->last->type, type);
+    EXPECT_EQ(bind->last->desc, nullptr);
+    EXPECT_EQ(pl_putBound(list.get(), bind.get()), S_INVPARM) << type;
+    EXPECT_EQ(pl_count(list.get()), 1u) << type;
+  }
 }
 
 TEST(PlStruct, ItemsCarryCountsFlagsCopiesAndTheirOwnDescription) {
@@ -315,6 +345,9 @@ TEST(PlBind, MismatchedBindingsAndNullItemsWriteNothing) {
                         Case{PL_INT, 0, 1, S_RPCINVDATATYPE},       // a pointer into an int
                         Case{PL_STRING, 0, 0, S_RPCINVDATATYPE},    // an int read as a pointer
                         Case{PL_INT, PLF_ARRAY, 2, S_RPCINVDATATYPE},
+                        Case{0, 0, 1, S_RPCINVDATATYPE},            // no item has type 0
+                        Case{0, 0, 0, S_RPCINVDATATYPE},
+                        Case{20, 0, 1, S_RPCINVDATATYPE},           // nor a code above 19
                         Case{PL_UINT, 0, 0, S_OKAY},                // signedness is a label
                         Case{PL_USHORT, 0, 2, S_OKAY},
                         Case{PL_BLOB, 0, 3, S_OKAY}}) {             // a null item copies nothing

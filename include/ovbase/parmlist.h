@@ -208,7 +208,8 @@ OV_API void pl_delItem(PARMLIST *list, PARMITEM *item);
 /* ORs flags into the current item's flags; nothing at the end.  The bits
    are not checked (PLF_NULL makes pl_get hand out a null pointer).  Adding
    PLF_GIVE to a by-reference item with data hands that block to the list;
-   adding PLF_COPY copies nothing and owns nothing. */
+   adding PLF_COPY copies nothing and owns nothing; an inline value that
+   PLF_ARRAY turns into a pointer is never a block the list releases. */
 OV_API void pl_flagAdd(PARMLIST *list, uint16_t flags);
 
 /* Clears flags in the current item; nothing at the end.  Clearing the last
@@ -224,19 +225,23 @@ OV_API const PLTYPEINFO *pl_getTypeInfo(uint32_t type);
 
 /* Puts one item per conversion of `format` (white space between conversions
    is skipped): %[count][t|h|l|L]conv with conv c C s S d u f a o; count is
-   digits or * (an int argument taken first; 0 means none).  Without a
-   count: a scalar from the argument (int for c C d u and t/h forms, a
-   64-bit integer for l and L forms (L stores the low 32 bits as PL_INT or
+   digits or * (an int argument taken first; 0 means none; a negative one is
+   a count taken as unsigned 32-bit, so %*d with -2 refers to an array of
+   4294967294 without reading it).  Without a count: a scalar from the
+   argument (int for c C d and t/h forms, unsigned int for u, a 64-bit
+   integer for l and L forms (L stores the low 32 bits as PL_INT or
    PL_UINT), double for f), a string pointer for s S (null gives a null
    item), a pointer to the 6 bytes for a (null gives S_INVNULL).  With
    count n: a pointer to n elements, an array (s: PL_CHAR, S: PL_WCHAR);
    %no is a PL_BLOB of n bytes.  Nothing is copied.  Returns S_OKAY,
-   S_RPCINVDATATYPE for a malformed format (also %o without count and a
-   negative * count), S_INVNULL for a null format, or the first failing
-   pl_put's status; earlier items stay. */
+   S_RPCINVDATATYPE for a malformed format (also %o without count),
+   S_INVNULL for a null format, or the first failing pl_put's status;
+   earlier items stay. */
 OV_API OV_STATUS pl_printf(PARMLIST *list, const char *format, ...);
 
-/* pl_printf with a started argument list, consumed as vprintf does. */
+/* pl_printf with a started argument list.  The arguments the conversions
+   take are consumed from `args` itself: a second call with the same list
+   goes on with the arguments after them. */
 OV_API OV_STATUS pl_printfV(PARMLIST *list, const char *format, va_list args);
 
 /* ---- Structures ---------------------------------------------------------------- */
@@ -256,14 +261,15 @@ OV_API OV_STATUS pl_putStruct(PARMLIST *list, const PLSTRUCTDESC *desc, uint16_t
 /* Computes the size and alignment class of the structure the description
    opens, as the compiler lays out the equivalent C structure (members in
    order, each at its class boundary, the whole padded to its largest
-   class; PLF_SKIP members take no room; an empty structure is size 0,
-   class 0).  Malformed, giving S_INVPARM: a first entry that is not a
-   PL_STRUCT begin, a type 0 or above 19, a PL_STRUCT entry that neither
-   begins nor ends or carries PLF_SKIP, more than 65535 entries before the
-   closing one, structures nested more than 256 levels deep (the outermost
-   counted), or a size above UINT32_MAX.  Reading stops at the closing
-   entry.  size and alignClass may be null.  Returns S_OKAY, S_INVPARM or
-   S_INVNULL for a null description. */
+   class; PLF_SKIP members take no room and their type is not read; an
+   empty structure is size 0, class 0).  Malformed, giving S_INVPARM: a
+   first entry that is not a PL_STRUCT begin, a type 0, a member type above
+   19 not skipped, a PL_STRUCT entry that neither begins nor ends or
+   carries PLF_SKIP, more than 65535 entries through the closing one (what
+   an item's descCount can record; nesting is limited by nothing else), or
+   a size above UINT32_MAX.  Reading stops at the closing entry.  Takes 8
+   bytes of stack per nesting level.  size and alignClass may be null.
+   Returns S_OKAY, S_INVPARM or S_INVNULL for a null description. */
 OV_API OV_STATUS pl_calcStruct(const PLSTRUCTDESC *desc, uint32_t *size, uint32_t *alignClass);
 
 /* ---- Binding ------------------------------------------------------------------- */
@@ -275,15 +281,18 @@ OV_API PARMBIND *pl_allocBind(void);
    Null does nothing. */
 OV_API void pl_freeBind(PARMBIND *bind);
 
-/* Appends a binding of a variable of a type 1 to 19 other than PL_STRUCT.
-   Returns S_OKAY; S_INVNULL for a null table; S_INVPARM for another type;
-   S_NOMEMORY (table unchanged). */
+/* Appends a binding of a variable, without a description.  The type code
+   is not checked here: pl_putBound reports what pl_put refuses (S_INVPARM
+   for 0, PL_STRUCT or a code above 19), and pl_getBound never matches a
+   binding of 0 or above 19 with an item.  Returns S_OKAY; S_INVNULL for a
+   null table; S_NOMEMORY (table unchanged). */
 OV_API OV_STATUS pl_bind(PARMBIND *bind, uint32_t type, uint16_t flags, void *target,
                          uint32_t len);
 
-/* Appends a structure binding; the description is checked now and not
-   copied (it must outlive the table).  Results as pl_bind, with S_INVPARM
-   for a malformed description and S_INVNULL for a null one. */
+/* Appends a structure binding.  The description is neither copied (it
+   must outlive the table) nor checked here: pl_putBound reports a
+   malformed one (S_INVPARM).  Results as pl_bind, with S_INVNULL for a
+   null description. */
 OV_API OV_STATUS pl_bindStruct(PARMBIND *bind, const PLSTRUCTDESC *desc, uint16_t flags,
                                void *target, uint32_t len);
 
@@ -297,7 +306,8 @@ OV_API OV_STATUS pl_putBound(PARMLIST *list, const PARMBIND *bind);
    through the item's pointer (no terminator added; a null item copies
    nothing; target may overlap the item's data).  A binding must meet an
    item of its kind: a scalar binding an inline item of the same size, any
-   other a by-reference item; otherwise S_RPCINVDATATYPE with the cursor on
+   other a by-reference item, and a binding of type 0 or above 19 none;
+   otherwise S_RPCINVDATATYPE with the cursor on
    that item and its variable untouched.  Returns S_OKAY, or the first
    failure (S_PARMEND when the list runs out); earlier variables keep their
    new values.  S_INVNULL for a null list or table. */

@@ -160,6 +160,7 @@ bool referenceLength(uint32_t type, uint16_t flags, const void *data, uint32_t l
 // outside its variable or reading through a non-pointer.
 bool bindingFits(const PARMBINDITEM &binding, bool scalarBinding, const PARMITEM &item) {
   if (!validType(item.type)) return true;  // pl_get reports the damaged item
+  if (!validType(binding.type)) return false;  // bound to no type an item can have
   const bool inlineItem = isInline(item.type, item.flags);
   if (scalarBinding) return inlineItem && type_info[item.type].size == type_info[binding.type].size;
   return !inlineItem;
@@ -311,9 +312,11 @@ OV_API void pl_del(PARMLIST *list) {
 OV_API void pl_flagAdd(PARMLIST *list, uint16_t flags) {
   PARMITEM *item = list ? list->current : nullptr;
   if (item == nullptr) return;
+  // Only a pointer the item already held can be handed over: an inline
+  // value turned into an array by these flags holds bytes, not a block.
+  const bool heldPointer = !isInline(item->type, item->flags);
   item->flags |= flags;
-  if ((flags & PLF_GIVE) && !isInline(item->type, item->flags) && item->value.ptr != nullptr)
-    recordOf(item)->ownsData = true;
+  if ((flags & PLF_GIVE) && heldPointer && item->value.ptr != nullptr) recordOf(item)->ownsData = true;
 }
 
 OV_API void pl_flagRemove(PARMLIST *list, uint16_t flags) {
@@ -391,15 +394,12 @@ OV_API void pl_freeBind(PARMBIND *bind) {
 
 OV_API OV_STATUS pl_bind(PARMBIND *bind, uint32_t type, uint16_t flags, void *target, uint32_t len) {
   if (bind == nullptr) return S_INVNULL;
-  if (!validType(type) || type == PL_STRUCT) return S_INVPARM;
   return addBind(bind, type, nullptr, flags, target, len);
 }
 
 OV_API OV_STATUS pl_bindStruct(PARMBIND *bind, const PLSTRUCTDESC *desc, uint16_t flags,
                                void *target, uint32_t len) {
   if (bind == nullptr || desc == nullptr) return S_INVNULL;
-  const OV_STATUS checked = examineDescription(desc, nullptr, nullptr, nullptr, nullptr);
-  if (checked != S_OKAY) return checked;
   return addBind(bind, PL_STRUCT, desc, flags, target, len);
 }
 

@@ -44,7 +44,6 @@ inline constexpr std::array<PLTYPEINFO, 20> type_info = {{
 
 inline constexpr uint32_t kLastType = PL_PAIR32;
 inline constexpr uint32_t kMaxDescEntries = 65535;  // what descCount can hold
-inline constexpr int32_t kMaxNesting = 256;          // structure levels, the outermost included
 
 constexpr bool validType(uint32_t type) { return type != 0 && type <= kLastType; }
 

@@ -4,8 +4,8 @@
  * Exports pl_getTypeInfo and pl_calcStruct.  Structures are laid out the
  * way the compiler lays out the equivalent C record: each member at the
  * boundary of its alignment class, the whole padded to its largest class.
- * The same description check serves pl_calcStruct, pl_putStruct and
- * pl_bindStruct, so all three accept and reject the same descriptions.
+ * The same description check serves pl_calcStruct and pl_putStruct, so
+ * both accept and reject the same descriptions.
  */
 #include <algorithm>
 
@@ -76,57 +76,86 @@ struct Measured {
   uint32_t alignClass;
 };
 
-// Lays out the structure opened at desc[0] (well formed), writing member
-// offsets relative to its start when offsets is not null.  Returns the index
-// of its closing entry, or 0 when the size cannot be held in 32 bits.
-// Recursion depth is the nesting depth, at most kMaxNesting.
-uint32_t measure(const PLSTRUCTDESC *desc, Measured &out, uint32_t *offsets) {
+// The walk's place in one enclosing structure while a nested one is laid
+// out: eight bytes a level, so the deepest description an item can record
+// needs 256 KiB of the caller's stack at most.
+struct Level {
+  uint32_t offset;  // bytes laid out so far (never above UINT32_MAX)
+  uint16_t begin;   // index of the structure's begin entry
+  uint8_t largest;  // largest member class so far
+};
+static_assert(sizeof(Level) == 8 && kMaxDescEntries <= UINT16_MAX + 1u);
+
+// Lays out the structure opened at desc[0] (well formed, nested at most
+// levels-capacity deep), writing member offsets relative to their enclosing
+// structure when offsets is not null.  Walks the entries once, keeping the
+// enclosing structures in `levels` rather than on the call stack, so any
+// depth lays out.  False when a size cannot be held in 32 bits.
+bool measure(const PLSTRUCTDESC *desc, Level *levels, Measured &out, uint32_t *offsets) {
+  uint32_t enclosing = 0;  // levels in use
+  uint32_t begin = 0;      // the structure being laid out
   uint64_t offset = 0;
   uint32_t largest = 0;
-  uint32_t i = 1;
-  for (;; ++i) {
+  for (uint32_t i = 1;; ++i) {
     const PLSTRUCTDESC &e = desc[i];
     if (e.flags & PLF_SKIP) {  // never on a PL_STRUCT entry: checked
       if (offsets) offsets[i] = static_cast<uint32_t>(offset);
       continue;
     }
+    if (isBegin(e)) {  // a nested structure: lay it out from its start
+      levels[enclosing++] = {static_cast<uint32_t>(offset), static_cast<uint16_t>(begin),
+                             static_cast<uint8_t>(largest)};
+      begin = i;
+      offset = 0;
+      largest = 0;
+      continue;
+    }
     Measured element;
-    const uint32_t at = i;
-    if (e.type == PL_STRUCT) {
-      if (!(e.flags & PLF_BEGIN)) break;  // our own closing entry
-      const uint32_t end = measure(desc + i, element, offsets ? offsets + i : nullptr);
-      if (end == 0) return 0;
-      i += end;  // continue after the nested structure's closing entry
+    uint32_t at = i;
+    if (e.type == PL_STRUCT) {  // the closing entry of the structure being laid out
+      element = {ov_align(offset, largest), largest};
+      if (element.size > UINT32_MAX) return false;
+      if (enclosing == 0) {
+        out = element;
+        return true;
+      }
+      at = begin;  // the nested structure is a member of the one enclosing it
+      const Level &outer = levels[--enclosing];
+      begin = outer.begin;
+      offset = outer.offset;
+      largest = outer.largest;
     } else {
       element = {type_info[e.type].size, type_info[e.type].alignClass};
     }
-    if (e.flags & PLF_ARRAY) element.size *= e.count;  // both below 2^32: no overflow
+    const PLSTRUCTDESC &member = desc[at];
+    if (member.flags & PLF_ARRAY) element.size *= member.count;  // both below 2^32: no overflow
     offset = ov_align(offset, element.alignClass);
     if (offsets) offsets[at] = static_cast<uint32_t>(offset);
     offset += element.size;
-    if (offset > UINT32_MAX) return 0;
+    if (offset > UINT32_MAX) return false;
     largest = std::max(largest, element.alignClass);
   }
-  out.size = ov_align(offset, largest);
-  out.alignClass = largest;
-  return out.size > UINT32_MAX ? 0 : i;
 }
 
 // Entries from the begin entry through its matching end entry; 0 when the
 // description is malformed.  Reading stops at that end entry, at the first
-// malformed entry, after kMaxDescEntries entries, or at a structure nested
-// deeper than kMaxNesting levels (which bounds the layout's recursion).
-uint32_t descriptionLength(const PLSTRUCTDESC *desc) {
+// malformed entry, or after kMaxDescEntries entries.  *deepest receives
+// the number of structure levels, the outermost included.
+uint32_t descriptionLength(const PLSTRUCTDESC *desc, uint32_t &deepest) {
   if (!isBegin(desc[0])) return 0;
-  int32_t depth = 0;
+  uint32_t depth = 0;
+  deepest = 0;
   for (uint32_t n = 0; n < kMaxDescEntries; ++n) {
     const PLSTRUCTDESC &e = desc[n];
-    if (!validType(e.type)) return 0;
-    if (e.type != PL_STRUCT) continue;
-    if (e.flags & PLF_SKIP) return 0;
-    if (e.flags & PLF_BEGIN) {
-      if (++depth > kMaxNesting) return 0;
+    if (e.type == 0) return 0;
+    // A skipped member is passed over unread: its type may be any code.
+    if (e.type != PL_STRUCT) {
+      if (!validType(e.type) && !(e.flags & PLF_SKIP)) return 0;
+      continue;
     }
+    if (e.flags & PLF_SKIP) return 0;
+    if (e.flags & PLF_BEGIN)
+      deepest = std::max(deepest, ++depth);
     else if (e.flags & PLF_END)
       --depth;
     else
@@ -140,9 +169,14 @@ uint32_t descriptionLength(const PLSTRUCTDESC *desc) {
 
 OV_STATUS examineDescription(const PLSTRUCTDESC *desc, uint32_t *entries, uint32_t *size,
                              uint32_t *alignClass, uint32_t *offsets) {
-  const uint32_t length = descriptionLength(desc);
+  uint32_t deepest = 0;
+  const uint32_t length = descriptionLength(desc, deepest);
+  if (length == 0) return S_INVPARM;
+  // One level for each structure enclosing another: a few bytes for the
+  // descriptions met in practice.
+  auto *levels = static_cast<Level *>(__builtin_alloca(sizeof(Level) * deepest));
   Measured whole;
-  if (length == 0 || measure(desc, whole, offsets) == 0) return S_INVPARM;
+  if (!measure(desc, levels, whole, offsets)) return S_INVPARM;
   if (entries) *entries = length;
   if (size) *size = static_cast<uint32_t>(whole.size);
   if (alignClass) *alignClass = whole.alignClass;

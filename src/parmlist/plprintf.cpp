@@ -78,18 +78,11 @@ const Conversion *findConversion(char modifier, char conv) {
 bool isModifier(char c) { return c == 't' || c == 'h' || c == 'l' || c == 'L'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// The variable arguments, released when the walk ends.
-struct Args {
-  va_list list;
-  explicit Args(va_list source) { va_copy(list, source); }
-  ~Args() { va_end(list); }
-  Args(const Args &) = delete;
-  Args &operator=(const Args &) = delete;
-};
-
-OV_STATUS putConversion(PARMLIST *list, const Conversion &c, uint32_t count, Args &args) {
+// Takes the conversion's arguments from `args`, which on this platform
+// refers to the caller's list: what is taken here is consumed there too.
+OV_STATUS putConversion(PARMLIST *list, const Conversion &c, uint32_t count, va_list args) {
   if (count != 0) {
-    const void *pointer = va_arg(args.list, const void *);
+    const void *pointer = va_arg(args, const void *);
     return pl_put(list, c.counted, c.countedFlags, pointer, count);
   }
   union {
@@ -98,12 +91,12 @@ OV_STATUS putConversion(PARMLIST *list, const Conversion &c, uint32_t count, Arg
     uint8_t bytes[8];
   } holder{};
   switch (c.arg) {
-    case Arg::Int: holder.word = static_cast<uint64_t>(static_cast<int64_t>(va_arg(args.list, int))); break;
-    case Arg::UInt: holder.word = va_arg(args.list, unsigned int); break;
-    case Arg::Int64: holder.word = static_cast<uint64_t>(va_arg(args.list, int64_t)); break;
-    case Arg::Double: holder.real = va_arg(args.list, double); break;
-    case Arg::Pointer: return pl_put(list, c.single, 0, va_arg(args.list, const void *), 0);
-    case Arg::Refused: (void)va_arg(args.list, const void *); return S_RPCINVDATATYPE;
+    case Arg::Int: holder.word = static_cast<uint64_t>(static_cast<int64_t>(va_arg(args, int))); break;
+    case Arg::UInt: holder.word = va_arg(args, unsigned int); break;
+    case Arg::Int64: holder.word = static_cast<uint64_t>(va_arg(args, int64_t)); break;
+    case Arg::Double: holder.real = va_arg(args, double); break;
+    case Arg::Pointer: return pl_put(list, c.single, 0, va_arg(args, const void *), 0);
+    case Arg::Refused: (void)va_arg(args, const void *); return S_RPCINVDATATYPE;
   }
   return pl_put(list, c.single, 0, holder.bytes, 0);
 }
@@ -115,9 +108,8 @@ using namespace ov::pl;
 
 extern "C" {
 
-OV_API OV_STATUS pl_printfV(PARMLIST *list, const char *format, va_list source) {
+OV_API OV_STATUS pl_printfV(PARMLIST *list, const char *format, va_list args) {
   if (format == nullptr) return S_INVNULL;
-  Args args(source);
   const char *p = format;
   for (;;) {
     const char c = *p++;
@@ -128,9 +120,8 @@ OV_API OV_STATUS pl_printfV(PARMLIST *list, const char *format, va_list source) 
     uint32_t count = 0;
     if (*p == '*') {
       ++p;
-      const int n = va_arg(args.list, int);
-      if (n < 0) return S_RPCINVDATATYPE;
-      count = static_cast<uint32_t>(n);
+      // A negative argument is a count too: its bits as an unsigned 32-bit length.
+      count = static_cast<uint32_t>(va_arg(args, int));
     } else {
       for (; isDigit(*p); ++p) count = count * 10 + static_cast<uint32_t>(*p - '0');  // wraps at 2^32
     }
