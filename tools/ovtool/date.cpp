@@ -83,9 +83,9 @@ int cmdDate(int argc, char **argv) {
     }
   } else if (!parseDayNumber(arg, &date) && !parseCalendarDate(arg, &date)) {
     std::fprintf(stderr,
-                 "ovtool: '%s' is not a date from 0001-01-01 to 9999-12-31 "
+                 "ovtool: %s is not a date from 0001-01-01 to 9999-12-31 "
                  "(YYYY-MM-DD, today or a day number 1 to %d)\n",
-                 arg, kLastDate);
+                 quoteArg(arg).c_str(), kLastDate);
     return 1;
   }
   CalDate cal{};

@@ -25,7 +25,7 @@ constexpr const char *kUsage =
 int refused(const char *action, const char *file, int status) {
   char text[160];
   ov_errinfo(status, text, sizeof text);
-  std::fprintf(stderr, "ovtool: cannot %s '%s': %s\n", action, file, text);
+  std::fprintf(stderr, "ovtool: cannot %s %s: %s\n", action, quoteArg(file).c_str(), text);
   return 1;
 }
 
@@ -43,11 +43,13 @@ int get(const char *file, const char *section, const char *key) {
   if (status == S_OKAY) {
     for (const char *item = buffer; *item != '\0'; item += std::strlen(item) + 1) std::puts(item);
   } else if (status == S_NOTFOUND && ov_fileValidate(file) != 0) {
-    std::fprintf(stderr, "ovtool: cannot read '%s': no such file\n", file);
+    std::fprintf(stderr, "ovtool: cannot read %s: no such file\n", quoteArg(file).c_str());
   } else if (status == S_NOTFOUND && key != nullptr) {
-    std::fprintf(stderr, "ovtool: '%s' has no key '%s' in section [%s]\n", file, key, section);
+    std::fprintf(stderr, "ovtool: %s has no key %s in section %s\n", quoteArg(file).c_str(),
+                 quoteArg(key).c_str(), quoteArg(section).c_str());
   } else if (status == S_NOTFOUND) {
-    std::fprintf(stderr, "ovtool: '%s' has no section [%s]\n", file, section);
+    std::fprintf(stderr, "ovtool: %s has no section %s\n", quoteArg(file).c_str(),
+                 quoteArg(section).c_str());
   } else {
     refused("read", file, status);
   }
@@ -58,7 +60,7 @@ int get(const char *file, const char *section, const char *key) {
 int change(const char *file, const char *section, const char *key, const char *value) {
   const OV_STATUS status = ov_iniSetPrivate(section, key, value, file);
   if (status == S_NOFILE && ov_fileValidate(file) != 0) {
-    std::fprintf(stderr, "ovtool: cannot update '%s': no such file\n", file);
+    std::fprintf(stderr, "ovtool: cannot update %s: no such file\n", quoteArg(file).c_str());
     return 1;
   }
   return status == S_OKAY ? 0 : refused("update", file, status);
