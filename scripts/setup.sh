@@ -16,3 +16,31 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
 fi
+
+# The parse-table tests, the parser benchmark and `ovtool calc` generate
+# tables with 9base's yacc at build time.  The binary package lacks the
+# parser skeleton that yacc copies into its output; it comes from the source
+# package, so a deb-src entry is added (once) and the skeleton is kept in a
+# cache directory that the build hands to yacc through PLAN9.
+yacc_cache="${OVBASE_YACC_HOME:-${XDG_CACHE_HOME:-$HOME/.cache}/ovbase/plan9}"
+if [ ! -s "$yacc_cache/yacc/yaccpar" ]; then
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  src_list=/etc/apt/sources.list.d/ovbase-deb-src.sources
+  if [ ! -f "$src_list" ]; then
+    echo "setup: adding $src_list for the yacc skeleton"
+    printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' \
+      'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' | $SUDO tee "$src_list" >/dev/null
+    $SUDO apt-get update -qq
+  fi
+  dpkg-query -W -f='${Status}' dpkg-dev 2>/dev/null | grep -q "install ok installed" ||
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq dpkg-dev
+  work="$(mktemp -d)"; chmod 0755 "$work"
+  (cd "$work" && apt-get source -qq 9base >/dev/null)
+  skel="$(find "$work" -path '*/yacc/yaccpar' -print -quit)"
+  if [ -z "$skel" ]; then echo "setup: no yacc skeleton in the 9base source package" >&2; exit 1; fi
+  mkdir -p "$yacc_cache/yacc"
+  cp "$skel" "$yacc_cache/yacc/yaccpar"
+  [ -f "$(dirname "$skel")/yaccpars" ] && cp "$(dirname "$skel")/yaccpars" "$yacc_cache/yacc/"
+  rm -rf "$work"
+  echo "setup: yacc skeleton in $yacc_cache"
+fi

@@ -4,6 +4,7 @@
  *   ovtool errinfo CODE|NAME   message and name of a status code
  *   ovtool version             release what-string and compiler
  *   ovtool dec OP A [B]        decimal arithmetic
+ *   ovtool calc 'EXPR'          exact decimal calculator
  *   ovtool help                this list
  */
 #include <cstdio>
@@ -26,6 +27,7 @@ constexpr Command commands[] = {
     {"version", cmdVersion, "version                release what-string and compiler"},
     {"dec", cmdDec, "dec OP A [B]           decimal arithmetic: add sub mul div cmp ceil floor,\n"
                     "                              pack A PRECISION SCALE"},
+    {"calc", cmdCalc, "calc 'EXPR'            exact decimal calculator: + - * / ( ) unary minus"},
     {"help", cmdHelp, "help                   this list"},
 };
 

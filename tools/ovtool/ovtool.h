@@ -9,6 +9,7 @@
 int cmdErrinfo(int argc, char **argv);
 int cmdVersion(int argc, char **argv);
 int cmdDec(int argc, char **argv);
+int cmdCalc(int argc, char **argv);
 
 // Prints "usage: ovtool <text>" on stderr and returns 2.
 int usage(const char *text);

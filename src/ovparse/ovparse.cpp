@@ -1,0 +1,256 @@
+/*
+ * ovparse.cpp - ov_yyparse, the re-entrant driver for classic yacc parse
+ * tables (exception, action, shift-base, goto-base, rule left side, rule
+ * length, check and default tables).
+ *
+ * Everything a parse needs lives in one Parse record on the caller's stack
+ * and in the blocks it allocates; nothing is global, so parses run in
+ * parallel threads and nest.  Allocation tags: module 1816, the source line
+ * of each ov_getMem / ov_extendMem call.
+ */
+#include <cstring>
+
+#include "ovbase/ovparse.h"
+#include "ovbase/platform.h"
+#include "ovbase/status.h"
+
+namespace {
+
+constexpr uint32_t tagAt(uint32_t line) { return 1816u * 100000u + line; }
+
+constexpr int kInitialEntries = 100;  // both stacks start with room for 100 entries
+constexpr int kGrowEntries = 50;      // and grow by 50 at a time
+constexpr int16_t kNoShifts = -1000;  // shift base at or below: the state only takes its default
+constexpr int16_t kSeeExceptions = -2;
+constexpr int16_t kNoToken = -1;
+constexpr int16_t kEndOfInput = 0;
+constexpr int kRecovering = 3;        // recovery counter right after an error
+constexpr int kAborted = 3;           // result of an unrecoverable syntax error
+
+// Table arithmetic wraps at 16 bits, as the tables' own entries do.
+constexpr int16_t add16(int a, int b) { return static_cast<int16_t>(a + b); }
+
+static_assert(add16(32767, 1) == -32768 && add16(-1000, 1) == -999);
+
+enum class Seen { First, Again, NoMemory };
+
+class Parse {
+ public:
+  explicit Parse(const PARSEARGS &args)
+      : args_(args), t_(*args.tables), valueSize_(args.valueSize), memCtx_(args.memCtx) {}
+  ~Parse() { release(); }
+  Parse(const Parse &) = delete;
+  Parse &operator=(const Parse &) = delete;
+
+  int run();
+
+ private:
+  uint64_t bytes(uint64_t entries) const {
+    const uint64_t n = entries * valueSize_;
+    return n ? n : 1;  // a zero-size value still gets a real block
+  }
+  bool allocate();
+  bool push(int16_t state);
+  void readToken();
+  int16_t exceptionAction(int16_t state) const;
+  Seen recordError();
+  bool cannotAdvance(int16_t state) const {
+    return lookahead_ == kEndOfInput || (lookahead_ == kNoToken && t_.shiftBase[state] <= kNoShifts);
+  }
+  void release();
+  unsigned char *valueAt(int depth) const { return values_ + static_cast<uint64_t>(depth) * valueSize_; }
+
+  const PARSEARGS &args_;
+  const PARSETABLES &t_;
+  const uint64_t valueSize_;
+  void *const memCtx_;
+
+  int16_t *states_ = nullptr;
+  unsigned char *values_ = nullptr;
+  unsigned char *pending_ = nullptr;  // the value pushed next
+  unsigned char *token_ = nullptr;    // the value the lexer fills
+  int capacity_ = 0;
+  int depth_ = -1;
+  int16_t lookahead_ = kNoToken;
+
+  // Configurations (look-ahead, whole state stack) of the new errors seen
+  // since the lexer was last called: records of look-ahead, entry count and
+  // the states, packed one after the other.
+  int16_t *history_ = nullptr;
+  uint64_t historyUsed_ = 0;
+  uint64_t historyRoom_ = 0;
+};
+
+bool Parse::allocate() {
+  values_ = static_cast<unsigned char *>(ov_getMem(bytes(kInitialEntries), memCtx_, MEM_ZERO, nullptr, tagAt(__LINE__)));
+  states_ = static_cast<int16_t *>(ov_getMem(kInitialEntries * sizeof(int16_t), memCtx_, MEM_ZERO, nullptr, tagAt(__LINE__)));
+  pending_ = static_cast<unsigned char *>(ov_getMem(bytes(1), memCtx_, MEM_ZERO, nullptr, tagAt(__LINE__)));
+  token_ = static_cast<unsigned char *>(ov_getMem(bytes(1), memCtx_, MEM_ZERO, nullptr, tagAt(__LINE__)));
+  capacity_ = kInitialEntries;
+  return values_ && states_ && pending_ && token_;
+}
+
+// Pushes `state` and the pending value.  Both stacks grow by 50 zeroed
+// entries once the new depth reaches the capacity minus one, so the first
+// growth comes with the 100th entry.
+bool Parse::push(int16_t state) {
+  ++depth_;
+  if (depth_ >= capacity_ - 1) {
+    const uint64_t entries = static_cast<uint64_t>(capacity_) + kGrowEntries;
+    void *values = ov_extendMem(values_, bytes(entries), memCtx_, 1, kGrowEntries * valueSize_, tagAt(__LINE__));
+    if (values == nullptr) return false;
+    values_ = static_cast<unsigned char *>(values);
+    void *states = ov_extendMem(states_, entries * sizeof(int16_t), memCtx_, 1, kGrowEntries * sizeof(int16_t),
+                                tagAt(__LINE__));
+    if (states == nullptr) return false;
+    states_ = static_cast<int16_t *>(states);
+    capacity_ = static_cast<int>(entries);
+  }
+  states_[depth_] = state;
+  std::memcpy(valueAt(depth_), pending_, valueSize_);
+  return true;
+}
+
+// Calls the lexer for the next look-ahead; a negative token is end of input.
+void Parse::readToken() {
+  historyUsed_ = 0;  // recovery can only go round in a circle between two reads
+  const int16_t token = args_.lexer(args_.context, token_);
+  lookahead_ = token < 0 ? kEndOfInput : token;
+}
+
+// The action of `state` for the look-ahead from its block of exceptions.
+int16_t Parse::exceptionAction(int16_t state) const {
+  const int16_t *pair = t_.exceptions;
+  while (pair[0] != -1 || pair[1] != state) pair += 2;
+  for (pair += 2; pair[0] >= 0 && pair[0] != lookahead_; pair += 2) {
+  }
+  return pair[1];
+}
+
+// Remembers the configuration of a new error; Again when one since the
+// last lexer call had the same look-ahead and the same whole state stack.
+Seen Parse::recordError() {
+  const uint64_t entries = static_cast<uint64_t>(depth_) + 1;
+  for (uint64_t at = 0; at < historyUsed_;) {
+    const uint64_t count = static_cast<uint16_t>(history_[at + 1]) | static_cast<uint64_t>(history_[at + 2]) << 16;
+    if (history_[at] == lookahead_ && count == entries &&
+        std::memcmp(history_ + at + 3, states_, entries * sizeof(int16_t)) == 0)
+      return Seen::Again;
+    at += 3 + count;
+  }
+  const uint64_t need = historyUsed_ + 3 + entries;
+  if (need > historyRoom_) {
+    const uint64_t room = need + need / 2;
+    void *grown = ov_extendMem(history_, room * sizeof(int16_t), memCtx_, 0, 0, tagAt(__LINE__));
+    if (grown == nullptr) return Seen::NoMemory;
+    history_ = static_cast<int16_t *>(grown);
+    historyRoom_ = room;
+  }
+  int16_t *record = history_ + historyUsed_;
+  record[0] = lookahead_;
+  record[1] = static_cast<int16_t>(entries & 0xffff);
+  record[2] = static_cast<int16_t>(entries >> 16);
+  std::memcpy(record + 3, states_, entries * sizeof(int16_t));
+  historyUsed_ = need;
+  return Seen::First;
+}
+
+void Parse::release() {
+  ov_freeMemory(states_, memCtx_);
+  ov_freeMemory(values_, memCtx_);
+  ov_freeMemory(pending_, memCtx_);
+  ov_freeMemory(token_, memCtx_);
+  ov_freeMemory(history_, memCtx_);
+  states_ = nullptr;
+  values_ = nullptr;
+  pending_ = nullptr;
+  token_ = nullptr;
+  history_ = nullptr;
+}
+
+int Parse::run() {
+  if (!allocate()) return S_NOMEMORY;
+  int16_t state = 0;
+  int counter = 0;  // recovery counter: 3 right after an error, 0 in normal parsing
+
+  for (;;) {
+    if (!push(state)) return S_NOMEMORY;
+
+    int16_t act = 0;
+    for (;;) {  // in `state`, until it shifts (continue outside) or reduces (break)
+      const int16_t base = t_.shiftBase[state];
+      if (base > kNoShifts) {
+        if (lookahead_ == kNoToken) readToken();
+        const int16_t n = add16(base, lookahead_);
+        if (n >= 0 && n < t_.tableSize && t_.check[t_.actions[n]] == lookahead_) {
+          lookahead_ = kNoToken;
+          std::memcpy(pending_, token_, valueSize_);
+          state = t_.actions[n];
+          if (counter > 0) --counter;
+          break;
+        }
+      }
+      act = t_.defaults[state];
+      if (act == kSeeExceptions) {
+        if (lookahead_ == kNoToken) readToken();
+        act = exceptionAction(state);
+      }
+      if (act < 0) return 0;  // accepted
+      if (act > 0) break;     // reduce
+
+      // Syntax error.  A new one (counter below 3) looks down the stack for
+      // a state that shifts the error token, unless recovery has been here
+      // before without reading a token: then it is handled as at 3.
+      if (counter < kRecovering) {
+        const Seen seen = recordError();
+        if (seen == Seen::NoMemory) return S_NOMEMORY;
+        counter = kRecovering;
+        if (seen == Seen::First) {
+          for (;;) {
+            const int16_t n = add16(t_.shiftBase[states_[depth_]], t_.errorToken);
+            if (n >= 0 && n < t_.tableSize && t_.check[t_.actions[n]] == t_.errorToken) {
+              state = t_.actions[n];
+              std::memcpy(pending_, token_, valueSize_);
+              break;
+            }
+            if (--depth_ < 0) {
+              release();
+              if (args_.onAbort) args_.onAbort(args_.context);
+              return kAborted;
+            }
+          }
+          break;  // push the error state
+        }
+      }
+      // At 3: discard the look-ahead and try again in the same state.
+      if (cannotAdvance(state)) return kAborted;
+      lookahead_ = kNoToken;
+    }
+    if (act == 0) continue;  // a shift: push the new state
+
+    // Reduce by rule `act`.
+    const uint16_t length = static_cast<uint16_t>(t_.ruleLength[act]);
+    if (length > depth_) return kAborted;  // the tables ask for more than the stack holds
+    void *top = valueAt(depth_);
+    depth_ -= length;
+    std::memcpy(pending_, valueAt(depth_ + 1), valueSize_);
+    const int16_t lhs = t_.ruleLhs[act];
+    const int16_t gotoBase = t_.gotoBase[lhs];
+    const int16_t j = add16(add16(states_[depth_], gotoBase), 1);
+    if (j >= 0 && j < t_.tableSize && t_.check[t_.actions[j]] == static_cast<int16_t>(-lhs))
+      state = t_.actions[j];
+    else
+      state = t_.actions[gotoBase];
+    counter = args_.action(args_.context, top, act, pending_);
+    if (counter != 0) return counter;
+  }
+}
+
+}  // namespace
+
+extern "C" OV_API int ov_yyparse(const PARSEARGS *args) {
+  if (args == nullptr || args->tables == nullptr || args->lexer == nullptr || args->action == nullptr)
+    return kAborted;
+  Parse parse(*args);
+  return parse.run();
+}
