@@ -11,7 +11,7 @@ stmts: /* empty */   { OV_ACT0($$, 2); }
      | stmts stmt    { OV_ACT($$, 3, $1, $2); }
      ;
 stmt:  X ';'         { OV_ACT($$, 4, $1, $2); }
-     | error         { OV_ACT($$, 5, $1); }
+     | error         { OV_ACT($$, 5, OV_ERR); }
      ;
 %%
 #include "oracle_tail.h"

@@ -10,7 +10,10 @@
  * rules): it hands the rule number and all right-side values to
  * ovOracleReduce, whose result becomes the rule's value, clears the error
  * flag as a completed reduction does in ov_yyparse, and stops the parse when
- * ovOracleHalt says so.
+ * ovOracleHalt says so.  The value of an `error` symbol is written OV_ERR:
+ * the generated parser gives it the value of the last shift or reduction,
+ * ov_yyparse the value of the last token read, so it is left out of the
+ * comparison (the driver's choice is tested on its own).
  */
 #ifndef OVPARSE_ORACLE_H
 #define OVPARSE_ORACLE_H
@@ -20,6 +23,7 @@ extern "C" {
 #endif
 
 typedef unsigned long long OvValue;
+#define OV_ERR 0xEEEEEEEEull
 
 /* Implemented by the program that links the oracles. */
 int ovOracleLex(OvValue *value);                                   /* external token code */

@@ -16,8 +16,8 @@ stmt:  ID '=' expr ';'                 { OV_ACT($$, 4, $1, $2, $3, $4); }
      | IF '(' expr ')' stmt ELSE stmt  { OV_ACT($$, 6, $1, $2, $3, $4, $5, $6, $7); }
      | WHILE '(' expr ')' stmt         { OV_ACT($$, 7, $1, $2, $3, $4, $5); }
      | '{' stmts '}'                   { OV_ACT($$, 8, $1, $2, $3); }
-     | WHILE '(' error ')' stmt        { OV_ACT($$, 9, $1, $2, $3, $4, $5); }
-     | error ';'                       { OV_ACT($$, 10, $1, $2); }
+     | WHILE '(' error ')' stmt        { OV_ACT($$, 9, $1, $2, OV_ERR, $4, $5); }
+     | error ';'                       { OV_ACT($$, 10, OV_ERR, $2); }
      | ';'                             { OV_ACT($$, 11, $1); }
      ;
 expr:  expr '+' atom                   { OV_ACT($$, 12, $1, $2, $3); }

@@ -131,15 +131,33 @@ int main(int argc, char **argv) {
   for (long code : externalCodes) out << ' ' << code << ',';
   out << " };\n";
   out << "inline constexpr int " << name << "_tokenCount = " << externalCodes.size() << ";\n";
+  // Names as the grammar writes them: 'c' for a character, NAME for a named
+  // token (with a constant NAME_token_NAME each).
+  std::vector<std::string> names(externalCodes.size());
+  if (!names.empty()) names[0] = "$end";
+  if (errorCode >= 1 && errorCode <= tokenCount) names[static_cast<std::size_t>(errorCode - 1)] = "error";
+  for (std::size_t t = 0; t < externalCodes.size(); ++t)
+    if (externalCodes[t] > 0 && externalCodes[t] < 127 && std::isprint(static_cast<int>(externalCodes[t])))
+      names[t] = std::string("'") + static_cast<char>(externalCodes[t]) + "'";
   std::istringstream lines(text);
   for (std::string line; std::getline(lines, line);) {
     std::istringstream words(line);
     std::string hash, key;
     long value = 0;
-    if (words >> hash >> key >> value && hash == "#define" && value > privateBase && value < privateBase + 10000 &&
-        value - privateBase < static_cast<long>(tok2.size()))
-      out << "inline constexpr int16_t " << name << "_token_" << key << " = " << tok2[value - privateBase] - 1
-          << ";\n";
+    if (words >> hash >> key >> value && hash == "#define" && value > privateBase &&
+        value - privateBase < static_cast<long>(tok2.size())) {
+      const long token = tok2[static_cast<std::size_t>(value - privateBase)] - 1;
+      out << "inline constexpr int16_t " << name << "_token_" << key << " = " << token << ";\n";
+      if (token >= 0 && token < static_cast<long>(names.size())) names[static_cast<std::size_t>(token)] = key;
+    }
   }
+  out << "// Per driver token number: its name in the grammar (empty when it has none).\n";
+  out << "inline constexpr const char *" << name << "_tokenNames[] = {";
+  for (const std::string &n : names) {
+    out << " \"";
+    for (char c : n) out << (c == '\\' || c == '"' ? "\\" : "") << c;
+    out << "\",";
+  }
+  out << " };\n";
   return out ? 0 : 1;
 }
