@@ -579,6 +579,29 @@ TEST(Ovparse, UnusableArgumentsCallNothing) {
   EXPECT_EQ(run.trace.lexerCalls, 0);
 }
 
+// Tables no generator writes: after the error token, a state without shifts
+// whose default is an error.  With the look-ahead discarded nothing can
+// change, so the parse ends with 3 instead of trying for ever.
+TEST(Ovparse, StateThatCannotAdvanceEnds) {
+  static constexpr int16_t exceptions[] = {-1, 9, -2, 0};
+  static constexpr int16_t actions[] = {0, 1};
+  static constexpr int16_t shiftBase[] = {0, -1000};
+  static constexpr int16_t gotoBase[] = {0};
+  static constexpr int16_t ruleLhs[] = {0};
+  static constexpr int16_t ruleLength[] = {0};
+  static constexpr int16_t check[] = {-1000, 1};
+  static constexpr int16_t defaults[] = {0, 0};
+  static constexpr PARSETABLES tables = {1, 2, exceptions, actions, shiftBase, gotoBase,
+                                         ruleLhs, ruleLength, check, defaults};
+  const Grammar bare{"bare", &tables, nullptr, nullptr, 0, nullptr, {}};
+  for (const std::vector<int16_t> &tokens : {std::vector<int16_t>{5}, std::vector<int16_t>{5, 6, 7}}) {
+    const DriverRun run = runDriver(bare, tokens);
+    EXPECT_EQ(run.trace.result, 3);
+    EXPECT_EQ(run.trace.lexerCalls, 1);
+    EXPECT_EQ(run.aborts, 0);
+  }
+}
+
 // A parse started from an action runs to its end inside the outer one.
 TEST(Ovparse, NestedParseFromAnAction) {
   const Trace nestedWant = runOracle(kThree, nestedTokens());

@@ -34,10 +34,13 @@ static_assert(add16(32767, 1) == -32768 && add16(-1000, 1) == -999);
 
 enum class Seen { First, Again, NoMemory };
 
+// One parse.  kSize is the value size when it is known at compile time (the
+// common sizes get copies the compiler can inline), 0 when it is not.
+template <uint32_t kSize>
 class Parse {
  public:
   explicit Parse(const PARSEARGS &args)
-      : args_(args), t_(*args.tables), valueSize_(args.valueSize), memCtx_(args.memCtx) {}
+      : args_(args), t_(*args.tables), valueSize_(kSize ? kSize : args.valueSize), memCtx_(args.memCtx) {}
   ~Parse() { release(); }
   Parse(const Parse &) = delete;
   Parse &operator=(const Parse &) = delete;
@@ -50,15 +53,11 @@ class Parse {
     return n ? n : 1;  // a zero-size value still gets a real block
   }
   bool allocate();
-  bool push(int16_t state);
-  void readToken();
-  int16_t exceptionAction(int16_t state) const;
-  Seen recordError();
-  bool cannotAdvance(int16_t state) const {
-    return lookahead_ == kEndOfInput || (lookahead_ == kNoToken && t_.shiftBase[state] <= kNoShifts);
-  }
+  bool grow();
+  int16_t exceptionAction(int16_t state, int16_t lookahead) const;
+  Seen recordError(int16_t lookahead, int depth);
   void release();
-  unsigned char *valueAt(int depth) const { return values_ + static_cast<uint64_t>(depth) * valueSize_; }
+  void copyValue(void *to, const void *from) const { std::memcpy(to, from, kSize ? kSize : valueSize_); }
 
   const PARSEARGS &args_;
   const PARSETABLES &t_;
@@ -70,8 +69,6 @@ class Parse {
   unsigned char *pending_ = nullptr;  // the value pushed next
   unsigned char *token_ = nullptr;    // the value the lexer fills
   int capacity_ = 0;
-  int depth_ = -1;
-  int16_t lookahead_ = kNoToken;
 
   // Configurations (look-ahead, whole state stack) of the new errors seen
   // since the lexer was last called: records of look-ahead, entry count and
@@ -81,7 +78,8 @@ class Parse {
   uint64_t historyRoom_ = 0;
 };
 
-bool Parse::allocate() {
+template <uint32_t kSize>
+bool Parse<kSize>::allocate() {
   values_ = static_cast<unsigned char *>(ov_getMem(bytes(kInitialEntries), memCtx_, MEM_ZERO, nullptr, tagAt(__LINE__)));
   states_ = static_cast<int16_t *>(ov_getMem(kInitialEntries * sizeof(int16_t), memCtx_, MEM_ZERO, nullptr, tagAt(__LINE__)));
   pending_ = static_cast<unsigned char *>(ov_getMem(bytes(1), memCtx_, MEM_ZERO, nullptr, tagAt(__LINE__)));
@@ -90,50 +88,39 @@ bool Parse::allocate() {
   return values_ && states_ && pending_ && token_;
 }
 
-// Pushes `state` and the pending value.  Both stacks grow by 50 zeroed
-// entries once the new depth reaches the capacity minus one, so the first
-// growth comes with the 100th entry.
-bool Parse::push(int16_t state) {
-  ++depth_;
-  if (depth_ >= capacity_ - 1) {
-    const uint64_t entries = static_cast<uint64_t>(capacity_) + kGrowEntries;
-    void *values = ov_extendMem(values_, bytes(entries), memCtx_, 1, kGrowEntries * valueSize_, tagAt(__LINE__));
-    if (values == nullptr) return false;
-    values_ = static_cast<unsigned char *>(values);
-    void *states = ov_extendMem(states_, entries * sizeof(int16_t), memCtx_, 1, kGrowEntries * sizeof(int16_t),
-                                tagAt(__LINE__));
-    if (states == nullptr) return false;
-    states_ = static_cast<int16_t *>(states);
-    capacity_ = static_cast<int>(entries);
-  }
-  states_[depth_] = state;
-  std::memcpy(valueAt(depth_), pending_, valueSize_);
+// Gives both stacks room for 50 more entries, zero-filled.
+template <uint32_t kSize>
+bool Parse<kSize>::grow() {
+  const uint64_t entries = static_cast<uint64_t>(capacity_) + kGrowEntries;
+  void *values = ov_extendMem(values_, bytes(entries), memCtx_, 1, kGrowEntries * valueSize_, tagAt(__LINE__));
+  if (values == nullptr) return false;
+  values_ = static_cast<unsigned char *>(values);
+  void *states = ov_extendMem(states_, entries * sizeof(int16_t), memCtx_, 1, kGrowEntries * sizeof(int16_t),
+                              tagAt(__LINE__));
+  if (states == nullptr) return false;
+  states_ = static_cast<int16_t *>(states);
+  capacity_ = static_cast<int>(entries);
   return true;
 }
 
-// Calls the lexer for the next look-ahead; a negative token is end of input.
-void Parse::readToken() {
-  historyUsed_ = 0;  // recovery can only go round in a circle between two reads
-  const int16_t token = args_.lexer(args_.context, token_);
-  lookahead_ = token < 0 ? kEndOfInput : token;
-}
-
 // The action of `state` for the look-ahead from its block of exceptions.
-int16_t Parse::exceptionAction(int16_t state) const {
+template <uint32_t kSize>
+int16_t Parse<kSize>::exceptionAction(int16_t state, int16_t lookahead) const {
   const int16_t *pair = t_.exceptions;
   while (pair[0] != -1 || pair[1] != state) pair += 2;
-  for (pair += 2; pair[0] >= 0 && pair[0] != lookahead_; pair += 2) {
+  for (pair += 2; pair[0] >= 0 && pair[0] != lookahead; pair += 2) {
   }
   return pair[1];
 }
 
 // Remembers the configuration of a new error; Again when one since the
 // last lexer call had the same look-ahead and the same whole state stack.
-Seen Parse::recordError() {
-  const uint64_t entries = static_cast<uint64_t>(depth_) + 1;
+template <uint32_t kSize>
+Seen Parse<kSize>::recordError(int16_t lookahead, int depth) {
+  const uint64_t entries = static_cast<uint64_t>(depth) + 1;
   for (uint64_t at = 0; at < historyUsed_;) {
     const uint64_t count = static_cast<uint16_t>(history_[at + 1]) | static_cast<uint64_t>(history_[at + 2]) << 16;
-    if (history_[at] == lookahead_ && count == entries &&
+    if (history_[at] == lookahead && count == entries &&
         std::memcmp(history_ + at + 3, states_, entries * sizeof(int16_t)) == 0)
       return Seen::Again;
     at += 3 + count;
@@ -147,7 +134,7 @@ Seen Parse::recordError() {
     historyRoom_ = room;
   }
   int16_t *record = history_ + historyUsed_;
-  record[0] = lookahead_;
+  record[0] = lookahead;
   record[1] = static_cast<int16_t>(entries & 0xffff);
   record[2] = static_cast<int16_t>(entries >> 16);
   std::memcpy(record + 3, states_, entries * sizeof(int16_t));
@@ -155,7 +142,8 @@ Seen Parse::recordError() {
   return Seen::First;
 }
 
-void Parse::release() {
+template <uint32_t kSize>
+void Parse<kSize>::release() {
   ov_freeMemory(states_, memCtx_);
   ov_freeMemory(values_, memCtx_);
   ov_freeMemory(pending_, memCtx_);
@@ -168,32 +156,69 @@ void Parse::release() {
   history_ = nullptr;
 }
 
-int Parse::run() {
+template <uint32_t kSize>
+int Parse<kSize>::run() {
   if (!allocate()) return S_NOMEMORY;
+  // What the loop reads and changes lives in locals, so that the compiler
+  // can keep it in registers across the calls of the lexer and the action.
+  const int16_t *const shiftBase = t_.shiftBase;
+  const int16_t *const actions = t_.actions;
+  const int16_t *const check = t_.check;
+  const int16_t *const defaults = t_.defaults;
+  const int16_t tableSize = t_.tableSize;
+  const int16_t errorToken = t_.errorToken;
+  const auto lexer = args_.lexer;
+  const auto action = args_.action;
+  void *const context = args_.context;
+  unsigned char *const pending = pending_;
+  unsigned char *const token = token_;
+  int16_t *states = states_;
+  unsigned char *values = values_;
+  int depth = -1;
+  int growAt = capacity_ - 1;
+  int16_t lookahead = kNoToken;
   int16_t state = 0;
   int counter = 0;  // recovery counter: 3 right after an error, 0 in normal parsing
 
+  const auto readToken = [&] {
+    historyUsed_ = 0;  // recovery can only go round in a circle between two reads
+    const int16_t next = lexer(context, token);
+    lookahead = next < 0 ? kEndOfInput : next;
+  };
+  const auto valueAt = [&](int at) { return values + static_cast<uint64_t>(at) * valueSize_; };
+
   for (;;) {
-    if (!push(state)) return S_NOMEMORY;
+    // Push the state and the pending value.  Both stacks grow by 50 zeroed
+    // entries once the new depth reaches the capacity minus one, so the
+    // first growth comes with the 100th entry.
+    if (++depth >= growAt) {
+      if (!grow()) return S_NOMEMORY;
+      states = states_;
+      values = values_;
+      growAt = capacity_ - 1;
+    }
+    states[depth] = state;
+    copyValue(valueAt(depth), pending);
 
     int16_t act = 0;
-    for (;;) {  // in `state`, until it shifts (continue outside) or reduces (break)
-      const int16_t base = t_.shiftBase[state];
+    for (;;) {  // in `state`, until it shifts or reduces
+      const int16_t base = shiftBase[state];
       if (base > kNoShifts) {
-        if (lookahead_ == kNoToken) readToken();
-        const int16_t n = add16(base, lookahead_);
-        if (n >= 0 && n < t_.tableSize && t_.check[t_.actions[n]] == lookahead_) {
-          lookahead_ = kNoToken;
-          std::memcpy(pending_, token_, valueSize_);
-          state = t_.actions[n];
+        if (lookahead == kNoToken) readToken();
+        const int16_t n = add16(base, lookahead);
+        if (n >= 0 && n < tableSize && check[actions[n]] == lookahead) {
+          lookahead = kNoToken;
+          copyValue(pending, token);
+          state = actions[n];
           if (counter > 0) --counter;
+          act = 0;
           break;
         }
       }
-      act = t_.defaults[state];
+      act = defaults[state];
       if (act == kSeeExceptions) {
-        if (lookahead_ == kNoToken) readToken();
-        act = exceptionAction(state);
+        if (lookahead == kNoToken) readToken();
+        act = exceptionAction(state, lookahead);
       }
       if (act < 0) return 0;  // accepted
       if (act > 0) break;     // reduce
@@ -202,46 +227,48 @@ int Parse::run() {
       // a state that shifts the error token, unless recovery has been here
       // before without reading a token: then it is handled as at 3.
       if (counter < kRecovering) {
-        const Seen seen = recordError();
+        const Seen seen = recordError(lookahead, depth);
         if (seen == Seen::NoMemory) return S_NOMEMORY;
         counter = kRecovering;
         if (seen == Seen::First) {
           for (;;) {
-            const int16_t n = add16(t_.shiftBase[states_[depth_]], t_.errorToken);
-            if (n >= 0 && n < t_.tableSize && t_.check[t_.actions[n]] == t_.errorToken) {
-              state = t_.actions[n];
-              std::memcpy(pending_, token_, valueSize_);
+            const int16_t n = add16(shiftBase[states[depth]], errorToken);
+            if (n >= 0 && n < tableSize && check[actions[n]] == errorToken) {
+              state = actions[n];
+              copyValue(pending, token);
               break;
             }
-            if (--depth_ < 0) {
+            if (--depth < 0) {
               release();
-              if (args_.onAbort) args_.onAbort(args_.context);
+              if (args_.onAbort) args_.onAbort(context);
               return kAborted;
             }
           }
           break;  // push the error state
         }
       }
-      // At 3: discard the look-ahead and try again in the same state.
-      if (cannotAdvance(state)) return kAborted;
-      lookahead_ = kNoToken;
+      // At 3: discard the look-ahead and try again in the same state.  At
+      // the end of input, or with no look-ahead in a state that cannot
+      // shift, nothing would ever change.
+      if (lookahead == kEndOfInput || (lookahead == kNoToken && base <= kNoShifts)) return kAborted;
+      lookahead = kNoToken;
     }
     if (act == 0) continue;  // a shift: push the new state
 
     // Reduce by rule `act`.
     const uint16_t length = static_cast<uint16_t>(t_.ruleLength[act]);
-    if (length > depth_) return kAborted;  // the tables ask for more than the stack holds
-    void *top = valueAt(depth_);
-    depth_ -= length;
-    std::memcpy(pending_, valueAt(depth_ + 1), valueSize_);
+    if (length > depth) return kAborted;  // the tables ask for more than the stack holds
+    void *const top = valueAt(depth);
+    depth -= length;
+    copyValue(pending, valueAt(depth + 1));
     const int16_t lhs = t_.ruleLhs[act];
     const int16_t gotoBase = t_.gotoBase[lhs];
-    const int16_t j = add16(add16(states_[depth_], gotoBase), 1);
-    if (j >= 0 && j < t_.tableSize && t_.check[t_.actions[j]] == static_cast<int16_t>(-lhs))
-      state = t_.actions[j];
+    const int16_t j = add16(add16(states[depth], gotoBase), 1);
+    if (j >= 0 && j < tableSize && check[actions[j]] == static_cast<int16_t>(-lhs))
+      state = actions[j];
     else
-      state = t_.actions[gotoBase];
-    counter = args_.action(args_.context, top, act, pending_);
+      state = actions[gotoBase];
+    counter = action(context, top, act, pending);
     if (counter != 0) return counter;
   }
 }
@@ -251,6 +278,10 @@ int Parse::run() {
 extern "C" OV_API int ov_yyparse(const PARSEARGS *args) {
   if (args == nullptr || args->tables == nullptr || args->lexer == nullptr || args->action == nullptr)
     return kAborted;
-  Parse parse(*args);
-  return parse.run();
+  switch (args->valueSize) {
+    case 4: return Parse<4>(*args).run();
+    case 8: return Parse<8>(*args).run();
+    case 16: return Parse<16>(*args).run();
+    default: return Parse<0>(*args).run();
+  }
 }
