@@ -20,3 +20,8 @@ run dec cmp 0.05 0.050
 run dec mul 9999999999999999 9999999999999999
 run dec div 1 0
 run dec ceil -0.5
+run calc '1 + 2 * 3'
+run calc '-(1.5 - 4) / 3'
+run calc '(0.1 + 0.2) * 3 - 0.9'
+run calc '2 / (1 - 1)'
+run calc '1 + * 2'
