@@ -28,14 +28,17 @@ if [ ! -s "$yacc_cache/yacc/yaccpar" ]; then
   src_list=/etc/apt/sources.list.d/ovbase-deb-src.sources
   if [ ! -f "$src_list" ]; then
     echo "setup: adding $src_list for the yacc skeleton"
-    printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' \
+    suite="$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")"
+    printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' "Suites: $suite" \
       'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' | $SUDO tee "$src_list" >/dev/null
     $SUDO apt-get update -qq
   fi
   dpkg-query -W -f='${Status}' dpkg-dev 2>/dev/null | grep -q "install ok installed" ||
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq dpkg-dev
   work="$(mktemp -d)"; chmod 0755 "$work"
-  (cd "$work" && apt-get source -qq 9base >/dev/null)
+  # A stale package list (the entry added on an earlier run) gets one update.
+  (cd "$work" && apt-get source -qq 9base >/dev/null 2>&1) ||
+    { $SUDO apt-get update -qq && (cd "$work" && apt-get source -qq 9base >/dev/null); }
   skel="$(find "$work" -path '*/yacc/yaccpar' -print -quit)"
   if [ -z "$skel" ]; then echo "setup: no yacc skeleton in the 9base source package" >&2; exit 1; fi
   mkdir -p "$yacc_cache/yacc"
