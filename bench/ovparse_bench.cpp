@@ -148,14 +148,19 @@ extern "C" int ovOracleHalt(void) { return 0; }
 
 namespace {
 
-void runDriver(benchmark::State &state, const Stream *s) {
-  Feed f{s, 0, 0};
+PARSEARGS argsFor(Feed &f) {
   PARSEARGS args{};
   args.valueSize = sizeof(OvValue);
   args.context = &f;
-  args.tables = s->tables;
+  args.tables = f.stream->tables;
   args.lexer = driverLex;
   args.action = driverAction;
+  return args;
+}
+
+void runDriver(benchmark::State &state, const Stream *s) {
+  Feed f{s, 0, 0};
+  const PARSEARGS args = argsFor(f);
   for (auto _ : state) {
     f.next = 0;
     if (ov_yyparse(&args) != 0) state.SkipWithError("ov_yyparse did not accept the stream");
@@ -215,12 +220,7 @@ int main(int argc, char **argv) {
   // Both parsers must agree on the streams before their speed means anything.
   for (const Stream *s : {&expr, &stmt}) {
     Feed f{s, 0, 0};
-    PARSEARGS args{};
-    args.valueSize = sizeof(OvValue);
-    args.context = &f;
-    args.tables = s->tables;
-    args.lexer = driverLex;
-    args.action = driverAction;
+    const PARSEARGS args = argsFor(f);
     const int ours = ov_yyparse(&args);
     generatedFeed = Feed{s, 0, 0};
     const int theirs = s->generated();

@@ -53,28 +53,25 @@ typedef struct PARSEARGS {
   /* reduces by `rule`: the value of the k-th of the rule's n symbols lies
      (n - k) * valueSize bytes below `top`; `result` arrives holding a copy
      of the first symbol's value and receives the rule's value.  0 goes
-     on; any other value stops the parse and becomes its result. */
+     on; any other value stops the parse and becomes its result.  `top`
+     points into a stack that the next push may move: do not keep it. */
   void (*onAbort)(void *context);      /* optional: called when recovery runs out of stack */
   void *reserved;                      /* not read by the driver */
   void *memCtx;                        /* memory context for every allocation */
 } PARSEARGS;
 
-/* Parses the tokens of args->lexer with args->tables and returns 0 when the
-   input is accepted, 3 when a syntax error cannot be recovered from, the
-   status of an action that returned non-zero (at once), or S_NOMEMORY when
-   a stack cannot be allocated or grown (all working blocks released).
-   onAbort is called (after the release) only when recovery pops the whole
-   stack without finding a state that accepts the error token; input ending
-   while tokens are being discarded returns 3 without it.
-   Error recovery: a new error sets the recovery counter to 3 and looks down
-   the stack for a state that shifts the error token; at 3, tokens that
-   cannot follow are discarded one at a time; each shifted token lowers the
-   counter, each completed reduction sets it to 0.  When a new error finds
-   the same look-ahead and the same whole state stack as an earlier error
-   since the last lexer call, recovery is going round in a circle: the
-   error is handled as at 3 (with no look-ahead to discard, the result is 3).
-   A null args, tables, lexer or action returns 3 without calling anything;
-   so does a rule longer than the stack below it (inconsistent tables). */
+/* Parses the tokens of args->lexer with args->tables.  Returns 0 when the
+   input is accepted, 3 when a syntax error cannot be recovered from, an
+   action's non-zero status (at once), or S_NOMEMORY when a stack cannot be
+   allocated or grown.  onAbort is called, after the release, only when
+   recovery pops the whole stack without finding a state that shifts the
+   error token.  Choices: when recovery comes back to an earlier error's
+   look-ahead and state stack without reading a token, the error is handled
+   as one found while discarding tokens (the look-ahead is dropped, at end
+   of input the result is 3), so recovery cannot go round in a circle; the
+   error token's value is the last token value read; a null args, tables,
+   lexer or action gives 3 without calling anything, and a rule longer than
+   the stack below it (broken tables) ends the parse with 3. */
 OV_API int ov_yyparse(const PARSEARGS *args);
 
 OV_END_DECLS

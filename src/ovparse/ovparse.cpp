@@ -7,6 +7,25 @@
  * and in the blocks it allocates; nothing is global, so parses run in
  * parallel threads and nest.  Allocation tags: module 1816, the source line
  * of each ov_getMem / ov_extendMem call.
+ *
+ * Error recovery.  A new error (recovery counter below 3) sets the counter
+ * to 3 and looks down the stack for a state that shifts the error token;
+ * at 3, look-aheads that cannot be shifted are dropped one at a time; each
+ * shifted token lowers the counter and each completed reduction sets it to
+ * 0 (the action's status lands in it).  That last rule means an error rule
+ * reduced straight after the error token can bring recovery back to the
+ * very configuration it started from without reading a token, for ever.
+ * So the configurations (look-ahead and whole state stack) of the new
+ * errors since the last lexer call are kept, and a new error that matches
+ * any of them - not only the previous one: recovery can alternate between
+ * two - is handled as at 3.  Nothing changes for an input the plain rules
+ * finish: a configuration that comes back without a read always comes back.
+ *
+ * Beyond the table format: goto indices are also tested against 0, and a
+ * state with no shifts whose default is an error ends the parse with 3
+ * when there is no look-ahead to drop; both only matter for tables that no
+ * generator writes, where the plain steps would read outside the tables or
+ * never end.
  */
 #include <cstring>
 
