@@ -104,26 +104,34 @@ Stream stmtStream() {
 
 // ---- the two parsers' callbacks ----------------------------------------------
 
+// Where a parser's callbacks find their work: the tokens, the rule lengths
+// (which a generated action knows without looking), the last value.
 struct Feed {
-  const Stream *stream;
-  std::size_t next;
-  OvValue last;
+  Feed() = default;
+  explicit Feed(const Stream *s)
+      : stream(s), tokens(s->tokens.data()), count(s->tokens.size()), ruleLength(s->tables->ruleLength) {}
+  const Stream *stream = nullptr;
+  const int16_t *tokens = nullptr;
+  std::size_t count = 0;
+  const int16_t *ruleLength = nullptr;
+  std::size_t next = 0;
+  OvValue last = 0;
 };
 Feed generatedFeed;  // the generated parsers take their tokens through globals
 
 int16_t driverLex(void *context, void *value) {
   Feed &f = *static_cast<Feed *>(context);
   const std::size_t i = f.next;
-  if (i >= f.stream->tokens.size()) return 0;
+  if (i >= f.count) return 0;
   const OvValue v = i;
   std::memcpy(value, &v, sizeof v);
   ++f.next;
-  return f.stream->tokens[i];
+  return f.tokens[i];
 }
 
 int16_t driverAction(void *context, void *top, int rule, void *result) {
   Feed &f = *static_cast<Feed *>(context);
-  const int count = static_cast<uint16_t>(f.stream->tables->ruleLength[rule]);
+  const int count = static_cast<uint16_t>(f.ruleLength[rule]);
   const auto *first = static_cast<const OvValue *>(top) - (count - 1);  // values are 8 bytes, aligned
   f.last = mix(rule, count, first);
   std::memcpy(result, &f.last, sizeof f.last);
@@ -135,10 +143,10 @@ int16_t driverAction(void *context, void *top, int rule, void *result) {
 extern "C" int ovOracleLex(OvValue *value) {
   Feed &f = generatedFeed;
   const std::size_t i = f.next;
-  if (i >= f.stream->tokens.size()) return 0;
+  if (i >= f.count) return 0;
   *value = i;
   ++f.next;
-  return static_cast<int>(f.stream->externalTokens[f.stream->tokens[i]]);
+  return static_cast<int>(f.stream->externalTokens[f.tokens[i]]);
 }
 extern "C" void ovOracleError(void) {}
 extern "C" OvValue ovOracleReduce(int rule, int count, const OvValue *values) {
@@ -159,7 +167,7 @@ PARSEARGS argsFor(Feed &f) {
 }
 
 void runDriver(benchmark::State &state, const Stream *s) {
-  Feed f{s, 0, 0};
+  Feed f(s);
   const PARSEARGS args = argsFor(f);
   for (auto _ : state) {
     f.next = 0;
@@ -170,7 +178,7 @@ void runDriver(benchmark::State &state, const Stream *s) {
 }
 
 void runGenerated(benchmark::State &state, const Stream *s) {
-  generatedFeed = Feed{s, 0, 0};
+  generatedFeed = Feed(s);
   for (auto _ : state) {
     generatedFeed.next = 0;
     if (s->generated() != 0) state.SkipWithError("the generated parser did not accept the stream");
@@ -219,10 +227,10 @@ int main(int argc, char **argv) {
 
   // Both parsers must agree on the streams before their speed means anything.
   for (const Stream *s : {&expr, &stmt}) {
-    Feed f{s, 0, 0};
+    Feed f(s);
     const PARSEARGS args = argsFor(f);
     const int ours = ov_yyparse(&args);
-    generatedFeed = Feed{s, 0, 0};
+    generatedFeed = Feed(s);
     const int theirs = s->generated();
     if (ours != 0 || theirs != 0 || f.last != generatedFeed.last) {
       std::fprintf(stderr, "the parsers disagree on a stream (%d, %d)\n", ours, theirs);

@@ -52,6 +52,7 @@ constexpr int16_t add16(int a, int b) { return static_cast<int16_t>(a + b); }
 static_assert(add16(32767, 1) == -32768 && add16(-1000, 1) == -999);
 
 enum class Seen { First, Again, NoMemory };
+enum class Recovery { ShiftError, Discard, StackEmpty, GiveUp, NoMemory };
 
 // One parse.  kSize is the value size when it is known at compile time (the
 // common sizes get copies the compiler can inline), 0 when it is not.
@@ -75,8 +76,10 @@ class Parse {
   bool grow();
   int16_t exceptionAction(int16_t state, int16_t lookahead) const;
   Seen recordError(int16_t lookahead, int depth);
+  Recovery recover(int16_t lookahead, int &depth, int &counter, int16_t &state);
   void release();
-  void copyValue(void *to, const void *from) const { std::memcpy(to, from, kSize ? kSize : valueSize_); }
+  uint64_t size() const { return kSize ? kSize : valueSize_; }
+  void copyValue(void *to, const void *from) const { std::memcpy(to, from, size()); }
 
   const PARSEARGS &args_;
   const PARSETABLES &t_;
@@ -161,6 +164,35 @@ Seen Parse<kSize>::recordError(int16_t lookahead, int depth) {
   return Seen::First;
 }
 
+// Handles a syntax error found in `state` (on top of the stack at depth).
+// A new one (counter below 3) looks down the stack for a state that shifts
+// the error token (ShiftError: `state` is the state to push with the token
+// value), popping as it goes (StackEmpty when none does); unless recovery
+// has been here before without reading a token: then, as at 3, the
+// look-ahead is to be dropped (Discard), which at the end of input, or
+// with no look-ahead in a state that cannot shift, would change nothing
+// (GiveUp).  Kept out of line: the parse loop stays small.
+template <uint32_t kSize>
+[[gnu::noinline]] Recovery Parse<kSize>::recover(int16_t lookahead, int &depth, int &counter, int16_t &state) {
+  if (counter < kRecovering) {
+    const Seen seen = recordError(lookahead, depth);
+    if (seen == Seen::NoMemory) return Recovery::NoMemory;
+    counter = kRecovering;
+    if (seen == Seen::First) {
+      for (;;) {
+        const int16_t n = add16(t_.shiftBase[states_[depth]], t_.errorToken);
+        if (n >= 0 && n < t_.tableSize && t_.check[t_.actions[n]] == t_.errorToken) {
+          state = t_.actions[n];
+          return Recovery::ShiftError;
+        }
+        if (--depth < 0) return Recovery::StackEmpty;
+      }
+    }
+  }
+  if (lookahead == kEndOfInput || (lookahead == kNoToken && t_.shiftBase[state] <= kNoShifts)) return Recovery::GiveUp;
+  return Recovery::Discard;
+}
+
 template <uint32_t kSize>
 void Parse<kSize>::release() {
   ov_freeMemory(states_, memCtx_);
@@ -184,8 +216,10 @@ int Parse<kSize>::run() {
   const int16_t *const actions = t_.actions;
   const int16_t *const check = t_.check;
   const int16_t *const defaults = t_.defaults;
+  const int16_t *const ruleLength = t_.ruleLength;
+  const int16_t *const ruleLhs = t_.ruleLhs;
+  const int16_t *const gotoBases = t_.gotoBase;
   const int16_t tableSize = t_.tableSize;
-  const int16_t errorToken = t_.errorToken;
   const auto lexer = args_.lexer;
   const auto action = args_.action;
   void *const context = args_.context;
@@ -198,26 +232,31 @@ int Parse<kSize>::run() {
   int16_t lookahead = kNoToken;
   int16_t state = 0;
   int counter = 0;  // recovery counter: 3 right after an error, 0 in normal parsing
+  // The value pushed next: the pending value after a reduction, the token
+  // value after a shift.  (A shift copies the token value to the pending
+  // value, which is pushed and overwritten by the next reduction before
+  // anyone sees it; pushing the token value itself saves the copy.)
+  const unsigned char *pushFrom = pending;
 
   const auto readToken = [&] {
     historyUsed_ = 0;  // recovery can only go round in a circle between two reads
     const int16_t next = lexer(context, token);
     lookahead = next < 0 ? kEndOfInput : next;
   };
-  const auto valueAt = [&](int at) { return values + static_cast<uint64_t>(at) * valueSize_; };
+  const auto valueAt = [&](int at) { return values + static_cast<uint64_t>(at) * size(); };
 
   for (;;) {
     // Push the state and the pending value.  Both stacks grow by 50 zeroed
     // entries once the new depth reaches the capacity minus one, so the
     // first growth comes with the 100th entry.
-    if (++depth >= growAt) {
+    if (++depth >= growAt) [[unlikely]] {
       if (!grow()) return S_NOMEMORY;
       states = states_;
       values = values_;
       growAt = capacity_ - 1;
     }
     states[depth] = state;
-    copyValue(valueAt(depth), pending);
+    copyValue(valueAt(depth), pushFrom);
 
     int16_t act = 0;
     for (;;) {  // in `state`, until it shifts or reduces
@@ -225,9 +264,9 @@ int Parse<kSize>::run() {
       if (base > kNoShifts) {
         if (lookahead == kNoToken) readToken();
         const int16_t n = add16(base, lookahead);
-        if (n >= 0 && n < tableSize && check[actions[n]] == lookahead) {
+        if (n >= 0 && n < tableSize && check[actions[n]] == lookahead) [[likely]] {
           lookahead = kNoToken;
-          copyValue(pending, token);
+          pushFrom = token;
           state = actions[n];
           if (counter > 0) --counter;
           act = 0;
@@ -239,56 +278,46 @@ int Parse<kSize>::run() {
         if (lookahead == kNoToken) readToken();
         act = exceptionAction(state, lookahead);
       }
-      if (act < 0) return 0;  // accepted
-      if (act > 0) break;     // reduce
+      if (act > 0) [[likely]] break;  // reduce
+      if (act < 0) return 0;          // accepted
 
-      // Syntax error.  A new one (counter below 3) looks down the stack for
-      // a state that shifts the error token, unless recovery has been here
-      // before without reading a token: then it is handled as at 3.
-      if (counter < kRecovering) {
-        const Seen seen = recordError(lookahead, depth);
-        if (seen == Seen::NoMemory) return S_NOMEMORY;
-        counter = kRecovering;
-        if (seen == Seen::First) {
-          for (;;) {
-            const int16_t n = add16(shiftBase[states[depth]], errorToken);
-            if (n >= 0 && n < tableSize && check[actions[n]] == errorToken) {
-              state = actions[n];
-              copyValue(pending, token);
-              break;
-            }
-            if (--depth < 0) {
-              release();
-              if (args_.onAbort) args_.onAbort(context);
-              return kAborted;
-            }
-          }
-          break;  // push the error state
-        }
+      // Syntax error.
+      switch (recover(lookahead, depth, counter, state)) {
+        case Recovery::ShiftError:
+          pushFrom = token;
+          break;
+        case Recovery::Discard:
+          lookahead = kNoToken;
+          continue;
+        case Recovery::StackEmpty:
+          release();
+          if (args_.onAbort) args_.onAbort(context);
+          return kAborted;
+        case Recovery::GiveUp:
+          return kAborted;
+        case Recovery::NoMemory:
+          return S_NOMEMORY;
       }
-      // At 3: discard the look-ahead and try again in the same state.  At
-      // the end of input, or with no look-ahead in a state that cannot
-      // shift, nothing would ever change.
-      if (lookahead == kEndOfInput || (lookahead == kNoToken && base <= kNoShifts)) return kAborted;
-      lookahead = kNoToken;
+      break;  // push the error state
     }
     if (act == 0) continue;  // a shift: push the new state
 
     // Reduce by rule `act`.
-    const uint16_t length = static_cast<uint16_t>(t_.ruleLength[act]);
-    if (length > depth) return kAborted;  // the tables ask for more than the stack holds
+    const uint16_t length = static_cast<uint16_t>(ruleLength[act]);
+    if (length > depth) [[unlikely]] return kAborted;  // the tables ask for more than the stack holds
     void *const top = valueAt(depth);
     depth -= length;
     copyValue(pending, valueAt(depth + 1));
-    const int16_t lhs = t_.ruleLhs[act];
-    const int16_t gotoBase = t_.gotoBase[lhs];
+    pushFrom = pending;
+    const int16_t lhs = ruleLhs[act];
+    const int16_t gotoBase = gotoBases[lhs];
     const int16_t j = add16(add16(states[depth], gotoBase), 1);
     if (j >= 0 && j < tableSize && check[actions[j]] == static_cast<int16_t>(-lhs))
       state = actions[j];
     else
       state = actions[gotoBase];
     counter = action(context, top, act, pending);
-    if (counter != 0) return counter;
+    if (counter != 0) [[unlikely]] return counter;
   }
 }
 
