@@ -45,14 +45,18 @@ struct Grammar {
   std::vector<std::pair<int, int>> errorSymbols;  // (rule, place) of each `error` on a right side
 };
 
-const Grammar kExpr{"expr", &expr_tables, expr_externalTokens, expr_tokenNames, expr_tokenCount, expr_yyparse, {}};
-const Grammar kStmt{"stmt", &stmt_tables, stmt_externalTokens, stmt_tokenNames, stmt_tokenCount, stmt_yyparse, {{9, 3}, {10, 1}}};
-const Grammar kThree{"three", &three_tables, three_externalTokens, three_tokenNames, three_tokenCount, three_yyparse, {}};
-const Grammar kLoopStmt{"loopstmt", &loopstmt_tables, loopstmt_externalTokens, loopstmt_tokenNames, loopstmt_tokenCount,
-                        loopstmt_yyparse, {{5, 1}}};
-const Grammar kCounter{"counter", &counter_tables, counter_externalTokens, counter_tokenNames, counter_tokenCount, counter_yyparse, {{3, 1}, {5, 1}}};
-const Grammar kAlternate{"alternate", &alternate_tables, alternate_externalTokens, alternate_tokenNames, alternate_tokenCount,
-                         alternate_yyparse, {{4, 1}, {6, 2}}};
+// The generated names of one grammar, and its error symbols.
+#define OV_GRAMMAR_OF(name, ...)                                                                           \
+  Grammar {                                                                                               \
+    #name, &name##_tables, name##_externalTokens, name##_tokenNames, name##_tokenCount, name##_yyparse, \
+        __VA_ARGS__                                                                                       \
+  }
+const Grammar kExpr = OV_GRAMMAR_OF(expr, {});
+const Grammar kStmt = OV_GRAMMAR_OF(stmt, {{9, 3}, {10, 1}});
+const Grammar kThree = OV_GRAMMAR_OF(three, {});
+const Grammar kLoopStmt = OV_GRAMMAR_OF(loopstmt, {{5, 1}});
+const Grammar kCounter = OV_GRAMMAR_OF(counter, {{3, 1}, {5, 1}});
+const Grammar kAlternate = OV_GRAMMAR_OF(alternate, {{4, 1}, {6, 2}});
 const Grammar *const kGrammars[] = {&kExpr, &kStmt, &kThree, &kLoopStmt, &kCounter, &kAlternate};
 
 // Driver token number of a token written as in the grammar: NUM, '+'.

@@ -27,6 +27,7 @@
  * generator writes, where the plain steps would read outside the tables or
  * never end.
  */
+#include <cstdint>
 #include <cstring>
 
 #include "ovbase/ovparse.h"
@@ -100,20 +101,28 @@ class Parse {
   uint64_t historyRoom_ = 0;
 };
 
+// The four working blocks, zero-filled; false as soon as one is refused
+// (what was taken is released with the rest on the way out).
 template <uint32_t kSize>
 bool Parse<kSize>::allocate() {
-  values_ = static_cast<unsigned char *>(ov_getMem(bytes(kInitialEntries), memCtx_, MEM_ZERO, nullptr, tagAt(__LINE__)));
-  states_ = static_cast<int16_t *>(ov_getMem(kInitialEntries * sizeof(int16_t), memCtx_, MEM_ZERO, nullptr, tagAt(__LINE__)));
+  values_ = static_cast<unsigned char *>(ov_getMem(bytes(kInitialEntries), memCtx_, MEM_ZERO, nullptr,
+                                                   tagAt(__LINE__)));
+  if (values_ == nullptr) return false;
+  states_ = static_cast<int16_t *>(ov_getMem(kInitialEntries * sizeof(int16_t), memCtx_, MEM_ZERO, nullptr,
+                                             tagAt(__LINE__)));
+  if (states_ == nullptr) return false;
   pending_ = static_cast<unsigned char *>(ov_getMem(bytes(1), memCtx_, MEM_ZERO, nullptr, tagAt(__LINE__)));
+  if (pending_ == nullptr) return false;
   token_ = static_cast<unsigned char *>(ov_getMem(bytes(1), memCtx_, MEM_ZERO, nullptr, tagAt(__LINE__)));
   capacity_ = kInitialEntries;
-  return values_ && states_ && pending_ && token_;
+  return token_ != nullptr;
 }
 
 // Gives both stacks room for 50 more entries, zero-filled.
 template <uint32_t kSize>
 bool Parse<kSize>::grow() {
   const uint64_t entries = static_cast<uint64_t>(capacity_) + kGrowEntries;
+  if (entries > INT32_MAX) return false;  // depths are counted in an int
   void *values = ov_extendMem(values_, bytes(entries), memCtx_, 1, kGrowEntries * valueSize_, tagAt(__LINE__));
   if (values == nullptr) return false;
   values_ = static_cast<unsigned char *>(values);
