@@ -41,18 +41,6 @@ struct Calc {
   const char *problem = nullptr;
 };
 
-std::string bitsInWords(int bits) {
-  static const struct {
-    int bit;
-    const char *word;
-  } names[] = {{BCD_TRUNCATED, "truncated"}, {BCD_OVERFLOW, "overflow"}, {BCD_DIVZERO, "division by zero"},
-               {BCD_TEXTCUT, "text cut"}};
-  std::string words;
-  for (const auto &n : names)
-    if (bits & n.bit) words += (words.empty() ? "" : ", ") + std::string(n.word);
-  return words.empty() ? "none" : words;
-}
-
 // The driver's token number of a one-character token of calc.y, or kUnknownToken.
 int16_t charToken(char c) {
   for (int t = 0; t < calc_tokenCount; ++t)

@@ -22,7 +22,8 @@ namespace {
 
 constexpr const char *kUsage = "dec add|sub|mul|div|cmp A B | dec ceil|floor A | dec pack A PRECISION SCALE";
 
-// The status bits in words, "none" for no bit.
+}  // namespace
+
 std::string bitsInWords(int bits) {
   static const struct {
     int bit;
@@ -38,6 +39,8 @@ std::string bitsInWords(int bits) {
     if (bits & n.bit) words += (words.empty() ? "" : ", ") + std::string(n.word);
   return words.empty() ? "none" : words;
 }
+
+namespace {
 
 // A number from bcd_allocate, released on scope exit.
 class Number {

@@ -6,10 +6,15 @@
 #ifndef OVTOOL_OVTOOL_H
 #define OVTOOL_OVTOOL_H
 
+#include <string>
+
 int cmdErrinfo(int argc, char **argv);
 int cmdVersion(int argc, char **argv);
 int cmdDec(int argc, char **argv);
 int cmdCalc(int argc, char **argv);
+
+// Decimal status bits in words ("truncated, overflow"), "none" for no bit.
+std::string bitsInWords(int bits);
 
 // Prints "usage: ovtool <text>" on stderr and returns 2.
 int usage(const char *text);
