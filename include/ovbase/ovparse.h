@@ -26,7 +26,10 @@
 
 OV_BEGIN_DECLS
 
-/* The parse tables of one grammar.  The arrays are read, never written. */
+/* The parse tables of one grammar.  The arrays are read, never written, and
+   must be consistent, as a generator writes them: packed indices are
+   bounds-checked against tableSize, state, rule and nonterminal numbers are
+   not, and every state whose default is -2 needs its block of exceptions. */
 typedef struct PARSETABLES {
   int16_t errorToken;          /* token number of the error token */
   int16_t tableSize;           /* entries in `actions`: packed indices 0 .. tableSize - 1 */
