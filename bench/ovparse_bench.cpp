@@ -9,7 +9,9 @@
 // the runs a table prints tokens per second of both and the ratio
 // ov_yyparse / generated (above 1 means ov_yyparse is faster).
 //
-// Run: build-xxx/bench/ovparse_bench [--benchmark_repetitions=5]
+// Run: build-xxx/bench/ovparse_bench --benchmark_repetitions=10
+//        --benchmark_enable_random_interleaving=true
+// (interleaving spreads a busy machine's slow spells over both parsers).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
