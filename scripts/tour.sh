@@ -44,3 +44,8 @@ run ini get "$ini" Logging
 run ini get "$ini" Server DataDir
 run ini set "$ini.missing" Server Port 1
 rm -r build/tour
+run calc '1 + 2 * 3'
+run calc '-(1.5 - 4) / 3'
+run calc '(0.1 + 0.2) * 3 - 0.9'
+run calc '2 / (1 - 1)'
+run calc '1 + * 2'

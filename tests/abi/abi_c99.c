@@ -17,6 +17,27 @@
 
 static int failures = 0;
 
+/* A grammar whose only sentence is the empty one: state 0 takes its
+   exceptions, which accept at end of input. */
+static const int16_t parseExceptions[] = {-1, 0, 0, -1, -2, 0};
+static const int16_t parseNone[] = {0};
+static const int16_t parseShiftBase[] = {-1000};
+static const int16_t parseDefaults[] = {-2};
+
+static int16_t parseLex(void *context, void *value) {
+  (void)value;
+  ++*(int *)context;
+  return 0;
+}
+
+static int16_t parseAction(void *context, void *top, int rule, void *result) {
+  (void)context;
+  (void)top;
+  (void)rule;
+  (void)result;
+  return 9;
+}
+
 static void check(int ok, const char *what) {
   if (!ok) {
     fprintf(stderr, "FAILED: %s\n", what);
@@ -111,6 +132,28 @@ int main(void) {
     check(ov_iniGetPrivate("s", "K", text, sizeof text, 0, "abi_ini.tmp") == S_OKAY && strcmp(text, "v") == 0,
           "ov_iniGetPrivate");
     ov_fileRemove("abi_ini.tmp");
+  }
+  {
+    PARSETABLES tables;
+    PARSEARGS args;
+    int reads = 0;
+    tables.errorToken = 1;
+    tables.tableSize = 1;
+    tables.exceptions = parseExceptions;
+    tables.actions = parseNone;
+    tables.shiftBase = parseShiftBase;
+    tables.gotoBase = parseNone;
+    tables.ruleLhs = parseNone;
+    tables.ruleLength = parseNone;
+    tables.check = parseNone;
+    tables.defaults = parseDefaults;
+    memset(&args, 0, sizeof args);
+    args.valueSize = 8;
+    args.context = &reads;
+    args.tables = &tables;
+    args.lexer = parseLex;
+    args.action = parseAction;
+    check(ov_yyparse(&args) == 0 && reads == 1, "ov_yyparse");
   }
 
   if (failures == 0) puts("1 passed, 0 failed");

@@ -31,7 +31,8 @@ constexpr const char *kUsage =
     "dec [--limits P/S] add|sub|mul|div|cmp A B | ceil|floor A | pack A PRECISION SCALE";
 constexpr int kWidePrecision = 255;
 
-// The status bits in words, "none" for no bit.
+}  // namespace
+
 std::string bitsInWords(int bits) {
   static const struct {
     int bit;
@@ -47,6 +48,8 @@ std::string bitsInWords(int bits) {
     if (bits & n.bit) words += (words.empty() ? "" : ", ") + std::string(n.word);
   return words.empty() ? "none" : words;
 }
+
+namespace {
 
 std::string digitCount(int n) { return std::to_string(n) + (n == 1 ? " digit" : " digits"); }
 

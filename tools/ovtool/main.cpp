@@ -7,6 +7,7 @@
  *   ovtool dec OP A [B]        decimal arithmetic
  *   ovtool date [DATE]         a date taken apart (YYYY-MM-DD, today, day number)
  *   ovtool ini ...             INI lookups and updates
+ *   ovtool calc 'EXPR'         exact decimal calculator
  *   ovtool help                this list (also -h, --help)
  *
  * Exit status: 0 done, 1 the library refused the input or the output could
@@ -42,6 +43,7 @@ constexpr Command commands[] = {
                     "                              the sections, a section's entries, or a value\n"
                     "         ini set FILE SECTION KEY VALUE\n"
                     "         ini del FILE SECTION [KEY]"},
+    {"calc", cmdCalc, "calc 'EXPR'            exact decimal calculator: + - * / ( ) unary minus"},
     {"help", cmdHelp, "help                   this list"},
 };
 

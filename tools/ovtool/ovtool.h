@@ -14,6 +14,10 @@ int cmdDec(int argc, char **argv);
 int cmdDate(int argc, char **argv);
 int cmdSysinfo(int argc, char **argv);
 int cmdIni(int argc, char **argv);
+int cmdCalc(int argc, char **argv);
+
+// Decimal status bits in words ("truncated, overflow"), "none" for no bit.
+std::string bitsInWords(int bits);
 
 // Prints "usage: ovtool <text>" on stderr and returns 2.
 int usage(const char *text);
