@@ -25,7 +25,8 @@ bool enterableByOtherThread(int16_t handle) {
     entered = true;
     ov_syncExitExcl(handle);
   });
-  for (int i = 0; i < 200 && !entered; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  for (int i = 0; i < 200 && !entered; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   const bool result = entered;
   if (!result) ov_syncExitExcl(handle);
   probe.join();

@@ -200,7 +200,8 @@ TEST(TxtFgetsTrim, FlushesStdoutBeforeReading) {
 TEST(TxtAllDigits, Rules) {
   for (const char *yes : {static_cast<const char *>(nullptr), "", "0123", "9876543210"})
     EXPECT_EQ(AllDigits(yes), 1) << (yes ? yes : "null");
-  for (const char *no : {"12a", " 1", "1 ", "-1", "1.5", "\xd9\xa1"}) EXPECT_EQ(AllDigits(no), 0) << no;
+  for (const char *no : {"12a", " 1", "1 ", "-1", "1.5", "\xd9\xa1"})
+    EXPECT_EQ(AllDigits(no), 0) << no;
 }
 
 }  // namespace
