@@ -1,25 +1,12 @@
-// Status codes: table lookups, text assembly and truncation.
+// Status codes: lookups by code, text assembly and cutting to the buffer.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <set>
+#include <algorithm>
 #include <string>
 
 #include "ovbase/status.h"
 
 namespace {
-
-struct Row {
-  int code;
-  const char *name;
-  const char *message;
-};
-
-constexpr Row table[] = {
-#define ROW_(code, name, message) {code, #name, message},
-    OV_STATUS_MAP(ROW_)
-#undef ROW_
-};
 
 std::string errinfo(int32_t code, uint32_t size = 256) {
   std::string buf(size, '\x7f');
@@ -36,40 +23,30 @@ TEST(Errinfo, KnownTextsAndOddCorners) {
   EXPECT_EQ(errinfo(6001), "'Corrupted' status, program successful (S_CORRUPTED)");
   EXPECT_EQ(errinfo(20), "NO MESSAGE AVAILABLE (UNKNOWN)");  // no row
   EXPECT_STREQ(ov_errorname(-7003), "S_DBSBADDB");
-  // Codes are reduced to 16 bits: 65536 is 0, 63526 is -2010.
-  EXPECT_EQ(errinfo(65536), "normal return, okay (S_OKAY)");
-  EXPECT_STREQ(ov_errorname(65536 - 2010), "S_NOMEMORY");
+  EXPECT_STREQ(ov_errorname(65536 - 2010), "S_NOMEMORY");  // reduced to 16 bits: -2010
   for (int code : {0, 2, 20, -52, 123456}) EXPECT_EQ(ov_errorinfo(code, nullptr), S_INVNULL);
 }
 
-// Every 16-bit code agrees across the three lookups, and the table is what
-// the list says: 225 rows, codes unique but for 6001.
+// Over every 16-bit code the three lookups agree, also for the code given
+// with higher bits set; 224 distinct codes have a row (6001 has two).
 TEST(Errinfo, EveryCodeConsistent) {
-  EXPECT_EQ(std::size(table), 225u);
-  std::set<int> seen;
-  int duplicates = 0;
-  for (const Row &r : table) duplicates += !seen.insert(r.code).second;
-  EXPECT_EQ(duplicates, 1);
+  int known = 0;
   for (int code = -32768; code <= 32767; ++code) {
-    const Row *row = nullptr;
-    for (const Row &r : table)
-      if (r.code == code) {
-        row = &r;
-        break;
-      }
     const char *msg = "sentinel";
     ASSERT_EQ(ov_errorinfo(code, &msg), S_OKAY);
-    const std::string expected = row ? std::string(row->message) + " (" + row->name + ")"
-                                     : "NO MESSAGE AVAILABLE (UNKNOWN)";
+    const std::string name = ov_errorname(code);
+    ASSERT_EQ(name == "UNKNOWN", msg == nullptr) << code;
+    known += msg != nullptr;
+    const std::string expected =
+        msg ? std::string(msg) + " (" + name + ")" : "NO MESSAGE AVAILABLE (UNKNOWN)";
     ASSERT_EQ(errinfo(code), expected) << code;
     ASSERT_EQ(errinfo(code + 65536 * 3), expected) << code;
-    ASSERT_STREQ(ov_errorname(code), row ? row->name : "UNKNOWN");
-    ASSERT_EQ(msg ? std::string(msg) : "(null)", row ? row->message : "(null)");
   }
+  EXPECT_EQ(known, 224);
 }
 
 // A short buffer cuts the text at size - 1 characters anywhere, and every
-// byte of the buffer is written (cleared first).
+// byte of the buffer is written (cleared first), none after it.
 TEST(Errinfo, TruncatesAtAnySize) {
   for (int code : {0, 18, 20, -5008}) {
     const std::string full = errinfo(code);
@@ -77,12 +54,10 @@ TEST(Errinfo, TruncatesAtAnySize) {
       std::string buf(size + 4, '\x55');
       ov_errinfo(code, buf.data(), size);
       const size_t n = std::min<size_t>(size - 1, full.size());
-      EXPECT_EQ(std::string(buf.data()), full.substr(0, n)) << code << " " << size;
-      for (uint32_t i = n; i < size; ++i) EXPECT_EQ(buf[i], '\0') << size << " " << i;
-      for (uint32_t i = size; i < size + 4; ++i) EXPECT_EQ(buf[i], '\x55') << "overrun";
+      const std::string want = full.substr(0, n) + std::string(size - n, '\0') + "\x55\x55\x55\x55";
+      EXPECT_EQ(buf, want) << code << " size " << size;
     }
   }
-  EXPECT_EQ(errinfo(0, 10), "normal re");
   // Nothing to write into: no crash, still S_OKAY.
   char c = 'x';
   EXPECT_EQ(ov_errinfo(0, &c, 0), S_OKAY);

@@ -1,5 +1,5 @@
-// OS wrappers (files, sleep, clock, local time, environment, handle limit)
-// and the alignment tables.
+// OS wrappers (files, sleep, clock, local time, environment, handle limit),
+// the compiler text and the alignment tables.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <pthread.h>
@@ -13,13 +13,12 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <cstring>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "ovbase/platform.h"
+#include "scratch_dir.h"
 
 // Soft limits above the hard one need privilege that the test machine may
 // lack, so the handle-limit boundaries are checked through this stand-in
@@ -41,100 +40,62 @@ extern "C" __attribute__((no_sanitize("thread", "address"))) int getrlimit(
 
 namespace {
 
-// A fresh directory per test, removed with its files afterwards.
-class PlatformFiles : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = std::filesystem::temp_directory_path() / "ovplatXXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string file(const char *name) const { return dir_ + "/" + name; }
-  std::string dir_;
-};
+using namespace std::chrono_literals;
 
-off_t sizeOf(const std::string &path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 ? st.st_size : -1;
-}
-
-mode_t permissionsOf(const std::string &path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 0;
-}
-
-TEST_F(PlatformFiles, TruncateImpliesCreateAndModeIsWidened) {
-  const std::string path = file("new.dat");
+TEST(PlatformFiles, OpenReadSeekRenameRemove) {
+  ScratchDir scratch;
+  ASSERT_TRUE(scratch.ok());
+  const std::string path = scratch.path("a"), moved = scratch.path("b");
   EXPECT_EQ(ov_fileOpen(path.c_str(), O_RDWR, 0, 0, 1), -1);  // no create, no file
   EXPECT_EQ(errno, ENOENT);
-
   // 0x200 alone creates; mode 0 still gives rw for all (0666), less the umask.
   const mode_t oldMask = umask(027);
   int fd = ov_fileOpen(path.c_str(), O_RDWR | 0x200, 0, 0, 1);
-  ASSERT_GE(fd, 0);
-  EXPECT_EQ(ov_fileWrite(fd, "hello", 5), 5);
-  EXPECT_EQ(ov_fileClose(fd), 0);
-  EXPECT_EQ(permissionsOf(path), 0640u);
   umask(oldMask);
-
-  // 0x200 on an existing file truncates it.
-  fd = ov_fileOpen(path.c_str(), O_WRONLY | 0x200, 0, 0, 1);
   ASSERT_GE(fd, 0);
-  EXPECT_EQ(sizeOf(path), 0);
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(ov_fileWrite(fd, "0123456789", 10), 10);
+  // Seeks are absolute; the length is the whole file and leaves the position.
+  char buf[4] = {};
+  EXPECT_EQ(ov_fileSeek(fd, 2), 2);
+  EXPECT_EQ(ov_fileSeek(fd, 2), 2);
+  EXPECT_EQ(ov_fileLength(fd), 10);
+  EXPECT_EQ(ov_fileRead(fd, buf, 3), 3);
+  EXPECT_STREQ(buf, "234");
+  EXPECT_EQ(ov_fileSeek(fd, -1), -1);
   EXPECT_EQ(ov_fileClose(fd), 0);
   EXPECT_EQ(ov_fileClose(fd), -1);
-}
-
-TEST_F(PlatformFiles, ReadSeekAndLength) {
-  const std::string path = file("data");
-  int fd = ov_fileOpen(path.c_str(), O_RDWR | O_CREAT, 0, 0, 1);
-  ASSERT_EQ(ov_fileWrite(fd, "0123456789", 10), 10);
-  char buf[16] = {};
-  // Seeks are absolute: seeking to 2 twice lands on 2.
-  EXPECT_EQ(ov_fileSeek(fd, 2), 2);
-  EXPECT_EQ(ov_fileSeek(fd, 2), 2);
-  EXPECT_EQ(ov_fileRead(fd, buf, 3), 3);
-  EXPECT_EQ(std::string(buf, 3), "234");
-  // The length is the whole file and the position stays where it was.
-  EXPECT_EQ(ov_fileLength(fd), 10);
-  EXPECT_EQ(ov_fileRead(fd, buf, 2), 2);
-  EXPECT_EQ(std::string(buf, 2), "56");
-  EXPECT_EQ(ov_fileSeek(fd, -1), -1);
+  fd = ov_fileOpen(path.c_str(), O_WRONLY | 0x200, 0, 0, 1);  // truncates an existing file
+  EXPECT_EQ(ov_fileLength(fd), 0);
   ov_fileClose(fd);
 
-  // A handle that cannot seek has no length.
-  int pipeFds[2];
+  ASSERT_EQ(chmod(path.c_str(), 0), 0);
+  EXPECT_EQ(ov_fileValidate(path.c_str()), 0);  // existence only, not permission
+  EXPECT_EQ(ov_fileValidate(moved.c_str()), -1);
+  EXPECT_EQ(ov_fileRename(path.c_str(), moved.c_str()), 0);
+  EXPECT_EQ(ov_fileValidate(path.c_str()), -1);
+  EXPECT_EQ(ov_fileRemove(moved.c_str()), 0);
+  EXPECT_EQ(ov_fileRemove(moved.c_str()), -1);
+
+  int pipeFds[2];  // a handle that cannot seek has no length
   ASSERT_EQ(pipe(pipeFds), 0);
   EXPECT_EQ(ov_fileLength(pipeFds[0]), -1);
   close(pipeFds[0]);
   close(pipeFds[1]);
 }
 
-TEST_F(PlatformFiles, ValidateRenameRemove) {
-  const std::string a = file("a"), b = file("b");
-  ov_fileClose(ov_fileOpen(a.c_str(), O_WRONLY | O_CREAT, 0, 0, 1));
-  ASSERT_EQ(chmod(a.c_str(), 0), 0);
-  EXPECT_EQ(ov_fileValidate(a.c_str()), 0);  // existence only, not permission
-  EXPECT_EQ(ov_fileValidate(b.c_str()), -1);
-  EXPECT_EQ(ov_fileRename(a.c_str(), b.c_str()), 0);
-  EXPECT_EQ(ov_fileValidate(a.c_str()), -1);
-  EXPECT_EQ(ov_fileRemove(b.c_str()), 0);
-  EXPECT_EQ(ov_fileValidate(b.c_str()), -1);
-  EXPECT_EQ(ov_fileRemove(b.c_str()), -1);
-}
-
 std::atomic<int> signalsSeen{0};
-extern "C" void countSignal(int) { signalsSeen.fetch_add(1); }
 
 TEST(PlatformTime, SleepResumesAfterSignals) {
   struct sigaction action {}, previous{};
-  action.sa_handler = countSignal;  // no SA_RESTART: nanosleep is cut short
+  action.sa_handler = [](int) { signalsSeen.fetch_add(1); };  // no SA_RESTART: sleeps are cut
   ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
   const pthread_t sleeper = pthread_self();
   std::thread interrupter([sleeper] {
     for (int i = 0; i < 2; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(40));
+      std::this_thread::sleep_for(40ms);
       pthread_kill(sleeper, SIGUSR1);
     }
   });
@@ -144,14 +105,13 @@ TEST(PlatformTime, SleepResumesAfterSignals) {
   interrupter.join();
   sigaction(SIGUSR1, &previous, nullptr);
   EXPECT_EQ(signalsSeen.load(), 2);
-  EXPECT_GE(elapsed, std::chrono::milliseconds(150));
+  EXPECT_GE(elapsed, 150ms);
 }
 
 TEST(PlatformTime, ClockLocalTimeAndEnvironment) {
   for (int i = 0; i < 100; ++i) EXPECT_EQ(ov_timeHRTimer() % 1000, 0u);
-  const auto now = std::chrono::system_clock::now().time_since_epoch();
-  const auto hr = std::chrono::nanoseconds(ov_timeHRTimer());
-  EXPECT_LT(std::chrono::abs(hr - now), std::chrono::seconds(1));
+  const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+  EXPECT_LT(std::chrono::abs(std::chrono::nanoseconds(ov_timeHRTimer()) - sinceEpoch), 1s);
 
   setenv("TZ", "UTC", 1);
   tzset();
@@ -163,35 +123,22 @@ TEST(PlatformTime, ClockLocalTimeAndEnvironment) {
 
   setenv("OV_PLATFORM_TEST_VAR", "value", 1);
   EXPECT_EQ(ov_OSgetenv("OV_PLATFORM_TEST_VAR"), getenv("OV_PLATFORM_TEST_VAR"));  // not a copy
-  unsetenv("OV_PLATFORM_TEST_VAR");
-  EXPECT_EQ(ov_OSgetenv("OV_PLATFORM_TEST_VAR"), nullptr);
   EXPECT_EQ(ov_OSgetenv(nullptr), nullptr);
 }
 
+// The low 16 bits of the soft limit, read as a signed value: bit 15 makes
+// it negative.
 TEST(PlatformLimits, HandleLimitIsLow16BitsOfSoftLimit) {
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
-  EXPECT_EQ(ov_getOSHandleLimit(), static_cast<int16_t>(saved.rlim_cur & 0xFFFF));
-  // Raising the soft limit past 16 bits needs privilege; where allowed,
-  // 65536 + 300 reads as 300.
-  rlimit high{65536 + 300, std::max<rlim_t>(saved.rlim_max, 65536 + 300)};
-  if (setrlimit(RLIMIT_NOFILE, &high) == 0) {
-    EXPECT_EQ(ov_getOSHandleLimit(), 300);
-  }
-  rlimit low{517, saved.rlim_max};
-  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
-  EXPECT_EQ(ov_getOSHandleLimit(), 517);
-  setrlimit(RLIMIT_NOFILE, &saved);
-
-  // The low 16 bits read as a signed value: bit 15 makes it negative.
+  rlimit real{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &real), 0);
+  EXPECT_EQ(ov_getOSHandleLimit(), static_cast<int16_t>(real.rlim_cur & 0xFFFF));
   struct Row {
     uint64_t soft;
     int16_t want;
   };
-  for (const Row &row : {Row{1024, 1024}, Row{32767, 32767}, Row{32768, -32768},
-                         Row{32768 + 5, -32763}, Row{65535, -1}, Row{65536, 0},
-                         Row{65536 + 300, 300}, Row{(uint64_t{1} << 20) + 0x8001, -32767},
-                         Row{RLIM_INFINITY, -1}}) {
+  for (const Row &row : {Row{1024, 1024}, Row{32767, 32767}, Row{32768, -32768}, Row{65535, -1},
+                         Row{65536, 0}, Row{65536 + 300, 300},
+                         Row{(uint64_t{1} << 20) + 0x8001, -32767}, Row{RLIM_INFINITY, -1}}) {
     fakeSoftLimit = row.soft;
     fakeArmed = true;
     EXPECT_EQ(ov_getOSHandleLimit(), row.want) << "soft limit " << row.soft;
@@ -211,57 +158,39 @@ std::string expectedCompilerText() {
          std::to_string(version[2]);
 }
 
-TEST(PlatformCompiler, FullTextSamePointer) {
-  const char *text = ov_compiler();
-  ASSERT_NE(text, nullptr);
-  EXPECT_EQ(std::string(text), expectedCompilerText());
-  EXPECT_EQ(ov_compiler(), text);
-}
-
+// All threads make the process's first call at once; each must see the
+// whole text, which stays at one address.
 TEST(CompilerThreads, EveryThreadSeesTheWholeText) {
-  // All threads make the process's first call at once.
   constexpr int kThreads = 8;
-  const std::string want = expectedCompilerText();
   std::barrier start(kThreads);
   std::vector<std::string> seen(kThreads);
-  std::vector<const char *> pointers(kThreads);
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t)
     threads.emplace_back([&, t] {
       start.arrive_and_wait();
-      pointers[t] = ov_compiler();
-      seen[t] = pointers[t];
+      seen[t] = ov_compiler();
     });
   for (std::thread &t : threads) t.join();
-  for (int t = 0; t < kThreads; ++t) {
-    EXPECT_EQ(seen[t], want) << "thread " << t;
-    EXPECT_EQ(pointers[t], pointers[0]) << "thread " << t;
-  }
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(seen[t], expectedCompilerText()) << "thread " << t;
+  EXPECT_EQ(ov_compiler(), ov_compiler());
 }
 
 TEST(PlatformAlign, Tables) {
   const uint32_t classes[15] = {0, 2, 1, 3, 5, 4, 6, 1, 3, 0, 0, 3, 3, 3, 0};
   for (uint16_t code = 0; code < 15; ++code) EXPECT_EQ(ov_getAlignType(code), classes[code]);
   for (uint16_t code : {15, 1000, 65535}) EXPECT_EQ(ov_getAlignType(code), 0u);
+  // The next multiple of the boundary at or above the offset, near zero and
+  // near the top; with no multiple left above it, UINT64_MAX.
   const uint64_t boundaries[7] = {1, 2, 4, 4, 4, 8, 8};
-  for (uint32_t c = 0; c < 7; ++c)
-    for (uint64_t offset = 0; offset < 40; ++offset) {
-      const uint64_t aligned = ov_align(offset, c);  // the next multiple at or above
-      EXPECT_EQ(aligned % boundaries[c], 0u);
-      EXPECT_LT(aligned - offset, boundaries[c]);
-    }
-  // At the top of the range: rounded up while a multiple is left, else
-  // UINT64_MAX, never wrapped to a small offset.
-  for (uint32_t c = 0; c < 7; ++c)
-    for (uint64_t below = 0; below < 20; ++below) {
-      const uint64_t offset = UINT64_MAX - below;
-      const uint64_t lastMultiple = UINT64_MAX - UINT64_MAX % boundaries[c];
-      const uint64_t want = offset <= lastMultiple ? offset + (lastMultiple - offset) % boundaries[c]
-                                                   : UINT64_MAX;
-      EXPECT_EQ(ov_align(offset, c), want) << "class " << c << " offset UINT64_MAX-" << below;
-    }
+  for (uint32_t c = 0; c < 7; ++c) {
+    const uint64_t b = boundaries[c], lastMultiple = UINT64_MAX - UINT64_MAX % b;
+    for (uint64_t i = 0; i < 40; ++i)
+      for (uint64_t offset : {i, UINT64_MAX - i}) {
+        const uint64_t want = offset > lastMultiple ? UINT64_MAX : offset + (b - offset % b) % b;
+        EXPECT_EQ(ov_align(offset, c), want) << "class " << c << " offset " << offset;
+      }
+  }
   EXPECT_EQ(ov_align(UINT64_MAX, 5), UINT64_MAX);
-  EXPECT_EQ(ov_align(UINT64_MAX - 8, 6), UINT64_MAX - 7);
   for (uint32_t c : {7u, 100u, UINT32_MAX}) EXPECT_EQ(ov_align(13, c), 13u);  // byte alignment
 }
 
