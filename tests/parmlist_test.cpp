@@ -177,27 +177,26 @@ TEST(PlOwnership, ResetReleasesExactlyWhatTheListCopiedOrWasGiven) {
     Data data;
     uint16_t putFlags, added, removed;
     bool del;
-    int afterPut;  // change in outstanding blocks, the caller's block and the item included
     Got got;
     Left left;
   };
   constexpr uint16_t kGiveCopy = PLF_GIVE | PLF_COPY, kCopyArray = PLF_COPY | PLF_ARRAY;
   const Case cases[] = {
-      {"copied string", PL_STRING, Block, PLF_COPY, 0, 0, false, 3, Copy, CallerBlock},
-      {"given string", PL_STRING, Block, PLF_GIVE, 0, 0, false, 2, Caller, Nothing},
-      {"given and copied", PL_BLOB, Block, kGiveCopy, 0, 0, false, 2, Copy, Nothing},
-      {"copy of nothing", PL_BLOB, EmptyBlock, PLF_COPY, 0, 0, false, 2, Caller, CallerBlock},
-      {"copy of null", PL_STRING, None, PLF_COPY, 0, 0, false, 1, Null, Nothing},
-      {"given, nothing to copy", PL_BLOB, EmptyBlock, kGiveCopy, 0, 0, false, 2, Caller, Nothing},
-      {"given inline", PL_LONG, Block, kGiveCopy, 0, 0, false, 1, ValueBytes, Nothing},
-      {"copied wide array", PL_WSTRING, Block, kCopyArray, 0, 0, false, 3, Copy, CallerBlock},
-      {"given later", PL_STRING, Block, 0, PLF_GIVE, 0, false, 2, Caller, Nothing},
-      {"copy flag later", PL_STRING, Block, 0, PLF_COPY | PLF_NULL, 0, false, 2, Null, CallerBlock},
-      {"copy handed back", PL_STRING, Block, PLF_COPY, 0, PLF_COPY, false, 3, Copy, CallerAndCopy},
-      {"given one kept", PL_STRING, Block, kGiveCopy, 0, PLF_COPY, false, 2, Copy, Nothing},
-      {"copy deleted", PL_STRING, Block, PLF_COPY, 0, 0, true, 3, Copy, CallerAndCopy},
-      {"given deleted", PL_STRING, Block, PLF_GIVE, 0, 0, true, 2, Caller, CallerBlock},
-      {"inline made array", PL_LONG, Block, 0, PLF_ARRAY | kGiveCopy, 0, false, 2, ValueBytes,
+      {"copied string", PL_STRING, Block, PLF_COPY, 0, 0, false, Copy, CallerBlock},
+      {"given string", PL_STRING, Block, PLF_GIVE, 0, 0, false, Caller, Nothing},
+      {"given and copied", PL_BLOB, Block, kGiveCopy, 0, 0, false, Copy, Nothing},
+      {"copy of nothing", PL_BLOB, EmptyBlock, PLF_COPY, 0, 0, false, Caller, CallerBlock},
+      {"copy of null", PL_STRING, None, PLF_COPY, 0, 0, false, Null, Nothing},
+      {"given, nothing to copy", PL_BLOB, EmptyBlock, kGiveCopy, 0, 0, false, Caller, Nothing},
+      {"given, copied inline", PL_LONG, Block, kGiveCopy, 0, 0, false, ValueBytes, Nothing},
+      {"copied wide array", PL_WSTRING, Block, kCopyArray, 0, 0, false, Copy, CallerBlock},
+      {"given later", PL_STRING, Block, 0, PLF_GIVE, 0, false, Caller, Nothing},
+      {"copy flag later", PL_STRING, Block, 0, PLF_COPY | PLF_NULL, 0, false, Null, CallerBlock},
+      {"copy handed back", PL_STRING, Block, PLF_COPY, 0, PLF_COPY, false, Copy, CallerAndCopy},
+      {"given one kept", PL_STRING, Block, kGiveCopy, 0, PLF_COPY, false, Copy, Nothing},
+      {"copy deleted", PL_STRING, Block, PLF_COPY, 0, 0, true, Copy, CallerAndCopy},
+      {"given deleted", PL_STRING, Block, PLF_GIVE, 0, 0, true, Caller, CallerBlock},
+      {"inline made array", PL_LONG, Block, 0, PLF_ARRAY | kGiveCopy, 0, false, ValueBytes,
        CallerBlock},
   };
   static constexpr char kText[16] = "textdata";
@@ -209,7 +208,6 @@ TEST(PlOwnership, ResetReleasesExactlyWhatTheListCopiedOrWasGiven) {
     const int64_t base = ov_testOutstandingBlocks();
     void *block = c.data == None ? nullptr : ov_getMem(16, nullptr, MEM_COPY, kText, 1);
     ASSERT_EQ(pl_put(list.get(), c.type, c.putFlags, block, c.data == Block ? 4 : 0), S_OKAY);
-    EXPECT_EQ(ov_testOutstandingBlocks() - base, c.afterPut);
     ASSERT_EQ(pl_seek(list.get(), 0, 0), S_OKAY);
     pl_flagAdd(list.get(), c.added);
     pl_flagRemove(list.get(), c.removed);
@@ -318,11 +316,7 @@ TEST(PlPrintf, ConversionsPutTheDocumentedItems) {
 }
 
 TEST(PlPrintf, MalformedFormatsFailAndKeepEarlierItems) {
-  struct Case {
-    const char *format;
-    bool pointers;  // the arguments are strings, else ints
-    uint32_t kept;
-  };
+  struct Case { const char *format; bool pointers; uint32_t kept; };  // pointers: else ints
   const Case cases[] = {
       {"%hs", false, 0},  {"%ls", true, 0},   {"% d", false, 0},  {"%%", false, 0},
       {"%x", false, 0},   {"x", false, 0},    {"%", false, 0},    {"%d x", false, 1},
