@@ -5,7 +5,7 @@
 
 #include <cstddef>
 #include <cstring>
-#include <functional>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <tuple>

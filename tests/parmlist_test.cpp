@@ -2,6 +2,7 @@
 // ownership and release, out-of-memory injection, and the format builder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdarg>
 #include <cstring>
