@@ -174,7 +174,7 @@ TEST(PlOwnership, ResetReleasesExactlyWhatTheListCopiedOrWasGiven) {
     Got got;
     Left left;
   };
-  constexpr uint16_t kGiveCopy = PLF_GIVE | PLF_COPY, kCopyArray = PLF_COPY | PLF_ARRAY;
+  constexpr uint16_t kGiveCopy = PLF_GIVE | PLF_COPY;
   const Case cases[] = {
       {"copied string", PL_STRING, Block, PLF_COPY, 0, 0, false, Copy, CallerBlock},
       {"given string", PL_STRING, Block, PLF_GIVE, 0, 0, false, Caller, Nothing},
@@ -183,13 +183,11 @@ TEST(PlOwnership, ResetReleasesExactlyWhatTheListCopiedOrWasGiven) {
       {"copy of null", PL_STRING, None, PLF_COPY, 0, 0, false, Null, Nothing},
       {"given, nothing to copy", PL_BLOB, EmptyBlock, kGiveCopy, 0, 0, false, Caller, Nothing},
       {"given, copied inline", PL_LONG, Block, kGiveCopy, 0, 0, false, ValueBytes, Nothing},
-      {"copied wide array", PL_WSTRING, Block, kCopyArray, 0, 0, false, Copy, CallerBlock},
       {"given later", PL_STRING, Block, 0, PLF_GIVE, 0, false, Caller, Nothing},
       {"copy flag later", PL_STRING, Block, 0, PLF_COPY | PLF_NULL, 0, false, Null, CallerBlock},
       {"copy handed back", PL_STRING, Block, PLF_COPY, 0, PLF_COPY, false, Copy, CallerAndCopy},
       {"given one kept", PL_STRING, Block, kGiveCopy, 0, PLF_COPY, false, Copy, Nothing},
       {"copy deleted", PL_STRING, Block, PLF_COPY, 0, 0, true, Copy, CallerAndCopy},
-      {"given deleted", PL_STRING, Block, PLF_GIVE, 0, 0, true, Caller, CallerBlock},
       {"inline made array", PL_LONG, Block, 0, PLF_ARRAY | kGiveCopy, 0, false, ValueBytes,
        CallerBlock},
   };
