@@ -55,6 +55,10 @@ std::string joined(const std::vector<std::string> &lines) {
 }
 
 TEST_F(FileStream, OpenModes) {
+  // Mode characters apply in order: '+' turns the access bits read-write,
+  // a later 'w' or 'a' adds write-only again, which makes access mode 3
+  // (both permissions checked, the descriptor good for neither direction).
+  constexpr int kNeither = O_ACCMODE;
   struct Row {
     const char *mode;
     bool opensExisting;  // open succeeds on an existing file
@@ -62,22 +66,27 @@ TEST_F(FileStream, OpenModes) {
     bool append;
     bool truncates;
     bool createsMissing;
+    const char *after;  // the existing file after Puts("new") and close
   };
   const Row rows[] = {
-      {nullptr, true, O_RDONLY, false, false, false},
-      {"r", true, O_RDONLY, false, false, false},
-      {"w", true, O_WRONLY, false, true, true},
-      {"r+", true, O_RDWR, false, false, false},
-      {"w+", true, O_RDWR, false, true, true},
-      {"+w", true, O_RDWR, false, true, true},
-      {"rw", true, O_WRONLY, false, true, true},
-      {"a", true, O_WRONLY, true, false, true},
-      {"a+", true, O_RDWR, true, false, true},
-      {"r+wx", true, O_RDWR, false, true, true},  // only three characters count
-      {"", true, O_RDONLY, false, false, false},
-      {"x", false, 0, false, false, false},
-      {"rb", false, 0, false, false, false},
-      {"rwx", false, 0, false, false, false},
+      {nullptr, true, O_RDONLY, false, false, false, "old\n"},
+      {"r", true, O_RDONLY, false, false, false, "old\n"},
+      {"w", true, O_WRONLY, false, true, true, "new\n"},
+      {"r+", true, O_RDWR, false, false, false, "new\n"},
+      {"+r", true, O_RDWR, false, false, false, "new\n"},
+      {"w+", true, O_RDWR, false, true, true, "new\n"},
+      {"ww+", true, O_RDWR, false, true, true, "new\n"},
+      {"+w", true, kNeither, false, true, true, ""},
+      {"w+w", true, kNeither, false, true, true, ""},
+      {"rw", true, O_WRONLY, false, true, true, "new\n"},
+      {"a", true, O_WRONLY, true, false, true, "old\nnew\n"},
+      {"a+", true, O_RDWR, true, false, true, "old\nnew\n"},
+      {"+a", true, kNeither, true, false, true, "old\n"},
+      {"r+wx", true, kNeither, false, true, true, ""},  // only three characters count
+      {"", true, O_RDONLY, false, false, false, "old\n"},
+      {"x", false, 0, false, false, false, "old\n"},
+      {"rb", false, 0, false, false, false, "old\n"},
+      {"rwx", false, 0, false, false, false, "old\n"},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.mode ? row.mode : "(null)");
@@ -97,11 +106,7 @@ TEST_F(FileStream, OpenModes) {
     EXPECT_EQ(sizeOf(existing), row.truncates ? 0 : 4);
     ov_fileStreamPuts(s, "new");
     ov_fileStreamClose(s);
-    const std::string after = readFile(existing);
-    if (row.access == O_RDONLY) EXPECT_EQ(after, "old\n");
-    else if (row.truncates) EXPECT_EQ(after, "new\n");
-    else if (row.append) EXPECT_EQ(after, "old\nnew\n");
-    else EXPECT_EQ(after, "new\n");
+    EXPECT_EQ(readFile(existing), row.after);
 
     s = ov_fileStreamOpen(missing.c_str(), row.mode);
     EXPECT_EQ(s != nullptr, row.createsMissing);

@@ -39,11 +39,15 @@ typedef struct FILESTREAM {
 } FILESTREAM;
 
 /* Opens `path` as a stream.  `mode` (null means "r") is read up to its
-   first three characters: "r" reads an existing file; "w" creates or
-   truncates for writing; "a" creates if need be and writes at the end
-   (append); "+" anywhere among them makes the access read-write ("r+",
-   "w+", "a+").  "rw" is write-only with create and truncate.  New files get
-   0666 less the umask.  Any other character, a null path, exhausted memory
+   first three characters, applied in order: "r" adds nothing (reads an
+   existing file); "w" adds write-only, create and truncate; "a" adds
+   write-only, create and append (writes go to the end); "+" sets read-write
+   and clears write-only in what came before it ("r+", "w+", "a+").  So "rw"
+   is write-only with create and truncate, and a "w" or "a" after the "+"
+   ("+w", "r+w") adds write-only to read-write: the platform's access mode
+   3, which needs both permissions, creates and truncates as asked, and
+   gives a stream that can neither read nor write.  New files get 0666 less
+   the umask.  Any other character, a null path, exhausted memory
    or a failed open returns null with nothing left allocated.  A stream is
    meant for reading or for writing: writing after reading drops the
    buffered input, reading after writing first writes the pending bytes. */

@@ -33,20 +33,20 @@ constexpr int32_t kWriteCreateAppend = O_WRONLY | O_CREAT | O_APPEND;
 static_assert(kWriteCreateTruncate == 0x241, "open flags of mode w");
 
 // Open flags for a mode text, or -1 when it holds a character we refuse.
+// The characters apply in order: '+' sets read-write and clears write-only
+// in the flags so far, so a 'w' or 'a' after it adds write-only back.
 int32_t flagsForMode(const char *mode) {
   int32_t flags = O_RDONLY;
-  bool readWrite = false;
   if (mode == nullptr) return flags;
   for (int i = 0; i < 3 && mode[i] != '\0'; ++i) {
     switch (mode[i]) {
       case 'r': break;
       case 'w': flags |= kWriteCreateTruncate; break;
       case 'a': flags |= kWriteCreateAppend; break;
-      case '+': readWrite = true; break;
+      case '+': flags = (flags | O_RDWR) & ~O_WRONLY; break;
       default: return -1;
     }
   }
-  if (readWrite) flags = (flags & ~O_ACCMODE) | O_RDWR;
   return flags;
 }
 
