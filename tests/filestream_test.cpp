@@ -240,6 +240,56 @@ TEST_F(FileStream, GetLineEdges) {
   ov_fileStreamClose(nullptr);
 }
 
+// A block read that returns fewer bytes than a block ends the stream: lines
+// added to the file afterwards are not read until a rewind.  After a full
+// block the stream asks the file again, and then sees them.
+TEST_F(FileStream, EndOfFileAfterAShortBlockHoldsUntilRewind) {
+  const std::string fullBlock = std::string(OV_FILESTREAM_BLOCK - 1, 'f') + "\n";
+  struct Row {
+    std::string content;
+    std::vector<std::string> afterAppend;  // what reads return once "b\n" is added
+  };
+  const Row rows[] = {
+      {"", {"b\n"}},  // nothing read yet: the first read sees the addition
+      {"a\n", {}},
+      {"a", {}},
+      {fullBlock, {"b\n"}},
+      {fullBlock + "a\n", {}},
+  };
+  for (const bool whole : {false, true}) {
+    for (const Row &row : rows) {
+      SCOPED_TRACE(::testing::Message() << row.content.size() << " bytes, " << (whole ? "GetLine" : "Gets"));
+      const std::string path = file("grows");
+      writeFile(path, row.content);
+      FILESTREAM *s = ov_fileStreamOpen(path.c_str(), "r");
+      ASSERT_NE(s, nullptr);
+      char *buffer = nullptr;
+      uint32_t capacity = 0;
+      std::vector<char> piece(2 * OV_FILESTREAM_BLOCK);
+      auto readAll = [&] {
+        std::vector<std::string> got;
+        for (;;) {
+          const char *line = whole ? ov_fileStreamGetLine(s, &buffer, &capacity)
+                                   : ov_fileStreamGets(s, piece.data(), static_cast<uint32_t>(piece.size()));
+          if (line == nullptr) return got;
+          got.emplace_back(line);
+        }
+      };
+      std::string all;
+      for (const std::string &line : readAll()) all += line;
+      EXPECT_EQ(all, row.content);
+      std::ofstream(path, std::ios::binary | std::ios::app) << "b\n";
+      EXPECT_EQ(readAll(), row.afterAppend);
+      EXPECT_EQ(ov_fileStreamRewind(s), 0);
+      all.clear();
+      for (const std::string &line : readAll()) all += line;
+      EXPECT_EQ(all, row.content + "b\n");
+      ov_fileStreamClose(s);
+      ov_freeMemory(buffer, nullptr);
+    }
+  }
+}
+
 TEST_F(FileStream, PutsWritesWholeBlocksAndTheRestAtClose) {
   const std::string path = file("out");
   FILESTREAM *s = ov_fileStreamOpen(path.c_str(), "w");

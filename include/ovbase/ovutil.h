@@ -65,7 +65,12 @@ OV_API void ov_fileStreamClose(FILESTREAM *stream);
    it holds the empty string at end of file).  Size 1 only stores the empty
    string and returns null; size 0 touches nothing.  A zero byte in the file
    is copied like any other byte (the text then looks cut at it).  Pending
-   written bytes are written out first. */
+   written bytes are written out first.  A block read that returns fewer
+   than OV_FILESTREAM_BLOCK bytes is the end of the file: once its bytes are
+   delivered, reads return null without asking the file again (so a pipe is
+   not waited on, and bytes added to the file later are not seen) until
+   ov_fileStreamRewind.  After a full block, or a read that returned
+   nothing, the next call reads the file again. */
 OV_API char *ov_fileStreamGets(FILESTREAM *stream, char *buffer, uint32_t size);
 
 /* Writes text and one newline through the stream's block.  Returns the
