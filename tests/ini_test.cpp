@@ -346,6 +346,12 @@ TEST_F(Ini, RefusalsLeaveFileAndCacheAlone) {
   EXPECT_EQ(readFile(temp), content);
   std::filesystem::remove(temp);
   std::filesystem::remove(file("link.ini"));
+  // Another spelling of that name is another file, updated as any other.
+  const std::string upper = file("_TEMP_.INI");
+  writeFile(upper, content);
+  EXPECT_EQ(ov_iniSetPrivate("A", "k", "2", upper.c_str()), S_OKAY);
+  EXPECT_EQ(readFile(upper), "[A]\nk=2\n");
+  std::filesystem::remove(upper);
 
   // The temporary file cannot be created: a directory holds its name.
   std::filesystem::create_directory(temp);

@@ -140,7 +140,8 @@ OV_API OV_STATUS ov_iniGetPrivate(const char *section, const char *key, char *bu
    lines.  The copy goes to "_temp_.ini" beside the file, is synced to disk
    and renamed over the file in one step; only then is the cache re-read.
    Returns S_OKAY; S_INVNULL for a null section or path; S_INVPARM for a
-   file named "_temp_.ini" (any case) or linked to it; S_NOFILE when the
+   file named "_temp_.ini" or that is that file under another name (a
+   link; another case where the file system ignores case); S_NOFILE when the
    file is missing or not read whole, or the temporary file cannot be
    created; S_NOMEMORY; S_FILEWRERR when the temporary file was not written
    whole (disk full) or not renamed.  On failure the file and the cache are

@@ -202,7 +202,10 @@ extern "C" OV_API OV_STATUS ov_iniSetPrivate(const char *section, const char *ke
   if (section == nullptr || path == nullptr) return S_INVNULL;
   const char *slash = std::strrchr(path, '/');
   const char *base = slash != nullptr ? slash + 1 : path;
-  if (strcasecmp(base, kTempName) == 0) return S_INVPARM;
+  // The file named like the temporary file would be truncated before it is
+  // read; other names of it (links, other case on a case-blind file
+  // system) are caught once it is open.
+  if (std::strcmp(base, kTempName) == 0) return S_INVPARM;
   ov::ini::iniInit();
 
   const size_t dirLength = static_cast<size_t>(base - path);
