@@ -143,7 +143,8 @@ OV_API OV_STATUS ov_iniGetPrivate(const char *section, const char *key, char *bu
    file named "_temp_.ini" or that is that file under another name (a
    link; another case where the file system ignores case); S_NOFILE when the
    file is missing or not read whole, or the temporary file cannot be
-   created; S_NOMEMORY; S_FILEWRERR when the temporary file was not written
+   created, or memory runs out for either stream; S_NOMEMORY when memory
+   runs out for a working block or a line; S_FILEWRERR when the temporary file was not written
    whole (disk full) or not renamed.  On failure the file and the cache are
    unchanged and the temporary file is gone.  Should memory run out while
    the cache re-reads the new file, its record is dropped and re-read on

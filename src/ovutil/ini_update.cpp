@@ -157,20 +157,20 @@ bool sameFile(int fd, const char *path) {
 }
 
 // Writes the changed copy of path into tempPath.  On failure the temporary
-// file is removed again (when this call created it).
+// file is removed again (when this call created it).  A stream that cannot
+// be opened, for want of memory too, is a file that cannot be opened.
 OV_STATUS writeChangedCopy(const char *header, const char *key, const char *value, const char *path,
                            const char *tempPath) {
-  bool noMemory = false;
-  FILESTREAM *in = ov::stream::open(path, "r", &noMemory);
-  if (in == nullptr) return noMemory ? S_NOMEMORY : S_NOFILE;
+  FILESTREAM *in = ov_fileStreamOpen(path, "r");
+  if (in == nullptr) return S_NOFILE;
   if (sameFile(in->fd, tempPath)) {  // reached through a link: would truncate itself
     ov_fileStreamClose(in);
     return S_INVPARM;
   }
-  FILESTREAM *outStream = ov::stream::open(tempPath, "w", &noMemory);
+  FILESTREAM *outStream = ov_fileStreamOpen(tempPath, "w");
   if (outStream == nullptr) {
     ov_fileStreamClose(in);
-    return noMemory ? S_NOMEMORY : S_NOFILE;
+    return S_NOFILE;
   }
   Writer out{outStream};
   uint64_t consumed = 0;
