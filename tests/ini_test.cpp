@@ -369,6 +369,22 @@ TEST_F(Ini, RefusalsLeaveFileAndCacheAlone) {
   EXPECT_FALSE(std::filesystem::exists(temp));
 }
 
+// A rewritten file that this process cannot open again (the umask left it
+// without read permission) leaves the cached contents as they were.
+TEST_F(Ini, RewriteThatCannotBeReopenedKeepsTheCachedContents) {
+  if (geteuid() == 0) GTEST_SKIP() << "root opens any file";
+  const std::string path = file("app.ini");
+  writeFile(path, "[A]\nk=1\n");
+  EXPECT_EQ(value("A", "k", path), "1");
+  const mode_t saved = umask(0400);
+  EXPECT_EQ(ov_iniSetPrivate("A", "k", "2", path.c_str()), S_OKAY);
+  umask(saved);
+  EXPECT_EQ(value("A", "k", path), "1");
+  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+  EXPECT_EQ(readFile(path), "[A]\nk=2\n");
+  EXPECT_EQ(value("A", "k", path), "1");  // served from the cache, not read again
+}
+
 // A disk that fills while the temporary file is written: the INI file is
 // never replaced by a short copy, and the cache keeps its contents.
 TEST_F(Ini, FullDiskNeverReplacesTheFile) {

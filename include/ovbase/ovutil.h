@@ -148,7 +148,9 @@ OV_API OV_STATUS ov_iniGetPrivate(const char *section, const char *key, char *bu
    whole (disk full) or not renamed.  On failure the file and the cache are
    unchanged and the temporary file is gone.  Should memory run out while
    the cache re-reads the new file, its record is dropped and re-read on
-   the next lookup. */
+   the next lookup; should the new file not open for reading (a umask that
+   takes the owner's read permission), the cached contents stay as they
+   were. */
 OV_API OV_STATUS ov_iniSetPrivate(const char *section, const char *key, const char *value,
                                   const char *path);
 
