@@ -144,13 +144,15 @@ OV_API OV_STATUS ov_iniGetPrivate(const char *section, const char *key, char *bu
    link; another case where the file system ignores case); S_NOFILE when the
    file is missing or not read whole, or the temporary file cannot be
    created, or memory runs out for either stream; S_NOMEMORY when memory
-   runs out for a working block or a line; S_FILEWRERR when the temporary file was not written
-   whole (disk full) or not renamed.  On failure the file and the cache are
-   unchanged and the temporary file is gone.  Should memory run out while
-   the cache re-reads the new file, its record is dropped and re-read on
-   the next lookup; should the new file not open for reading (a umask that
-   takes the owner's read permission), the cached contents stay as they
-   were. */
+   runs out for a working block or a line; S_FILEWRERR when the temporary
+   file was not written whole (disk full) or not renamed.  On failure the
+   file and the cache are unchanged and the temporary file is gone, except
+   after S_NOMEMORY while copying, which leaves the partial copy in it (the
+   next update of a file in that directory overwrites it).  Should memory
+   run out while the cache re-reads the new file, its record is dropped and
+   re-read on the next lookup; should the new file not open for reading (a
+   umask that takes the owner's read permission), the cached contents stay
+   as they were. */
 OV_API OV_STATUS ov_iniSetPrivate(const char *section, const char *key, const char *value,
                                   const char *path);
 

@@ -157,8 +157,10 @@ bool sameFile(int fd, const char *path) {
 }
 
 // Writes the changed copy of path into tempPath.  On failure the temporary
-// file is removed again (when this call created it).  A stream that cannot
-// be opened, for want of memory too, is a file that cannot be opened.
+// file is removed again (when this call created it), except when memory ran
+// out while copying: the partial copy then stays, closed, in tempPath.  A
+// stream that cannot be opened, for want of memory too, is a file that
+// cannot be opened.
 OV_STATUS writeChangedCopy(const char *header, const char *key, const char *value, const char *path,
                            const char *tempPath) {
   FILESTREAM *in = ov_fileStreamOpen(path, "r");
@@ -175,6 +177,7 @@ OV_STATUS writeChangedCopy(const char *header, const char *key, const char *valu
   Writer out{outStream};
   uint64_t consumed = 0;
   OV_STATUS status = scanINI(header, key, value, in, &out, &consumed);
+  const bool keepPartial = status == S_NOMEMORY;
   if (status == S_OKAY && !ov::stream::readWhole(in, consumed)) status = S_NOFILE;
   if (status == S_OKAY) {
     const int64_t written = ov::stream::syncWritten(outStream);
@@ -182,7 +185,7 @@ OV_STATUS writeChangedCopy(const char *header, const char *key, const char *valu
   }
   ov_fileStreamClose(outStream);
   ov_fileStreamClose(in);
-  if (status != S_OKAY) ov_fileRemove(tempPath);
+  if (status != S_OKAY && !keepPartial) ov_fileRemove(tempPath);
   return status;
 }
 
