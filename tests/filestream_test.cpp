@@ -55,6 +55,10 @@ std::string joined(const std::vector<std::string> &lines) {
 }
 
 TEST_F(FileStream, OpenModes) {
+  // Mode characters apply in order: '+' turns the access bits read-write,
+  // a later 'w' or 'a' adds write-only again, which makes access mode 3
+  // (both permissions checked, the descriptor good for neither direction).
+  constexpr int kNeither = O_ACCMODE;
   struct Row {
     const char *mode;
     bool opensExisting;  // open succeeds on an existing file
@@ -62,22 +66,27 @@ TEST_F(FileStream, OpenModes) {
     bool append;
     bool truncates;
     bool createsMissing;
+    const char *after;  // the existing file after Puts("new") and close
   };
   const Row rows[] = {
-      {nullptr, true, O_RDONLY, false, false, false},
-      {"r", true, O_RDONLY, false, false, false},
-      {"w", true, O_WRONLY, false, true, true},
-      {"r+", true, O_RDWR, false, false, false},
-      {"w+", true, O_RDWR, false, true, true},
-      {"+w", true, O_RDWR, false, true, true},
-      {"rw", true, O_WRONLY, false, true, true},
-      {"a", true, O_WRONLY, true, false, true},
-      {"a+", true, O_RDWR, true, false, true},
-      {"r+wx", true, O_RDWR, false, true, true},  // only three characters count
-      {"", true, O_RDONLY, false, false, false},
-      {"x", false, 0, false, false, false},
-      {"rb", false, 0, false, false, false},
-      {"rwx", false, 0, false, false, false},
+      {nullptr, true, O_RDONLY, false, false, false, "old\n"},
+      {"r", true, O_RDONLY, false, false, false, "old\n"},
+      {"w", true, O_WRONLY, false, true, true, "new\n"},
+      {"r+", true, O_RDWR, false, false, false, "new\n"},
+      {"+r", true, O_RDWR, false, false, false, "new\n"},
+      {"w+", true, O_RDWR, false, true, true, "new\n"},
+      {"ww+", true, O_RDWR, false, true, true, "new\n"},
+      {"+w", true, kNeither, false, true, true, ""},
+      {"w+w", true, kNeither, false, true, true, ""},
+      {"rw", true, O_WRONLY, false, true, true, "new\n"},
+      {"a", true, O_WRONLY, true, false, true, "old\nnew\n"},
+      {"a+", true, O_RDWR, true, false, true, "old\nnew\n"},
+      {"+a", true, kNeither, true, false, true, "old\n"},
+      {"r+wx", true, kNeither, false, true, true, ""},  // only three characters count
+      {"", true, O_RDONLY, false, false, false, "old\n"},
+      {"x", false, 0, false, false, false, "old\n"},
+      {"rb", false, 0, false, false, false, "old\n"},
+      {"rwx", false, 0, false, false, false, "old\n"},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.mode ? row.mode : "(null)");
@@ -97,11 +106,7 @@ TEST_F(FileStream, OpenModes) {
     EXPECT_EQ(sizeOf(existing), row.truncates ? 0 : 4);
     ov_fileStreamPuts(s, "new");
     ov_fileStreamClose(s);
-    const std::string after = readFile(existing);
-    if (row.access == O_RDONLY) EXPECT_EQ(after, "old\n");
-    else if (row.truncates) EXPECT_EQ(after, "new\n");
-    else if (row.append) EXPECT_EQ(after, "old\nnew\n");
-    else EXPECT_EQ(after, "new\n");
+    EXPECT_EQ(readFile(existing), row.after);
 
     s = ov_fileStreamOpen(missing.c_str(), row.mode);
     EXPECT_EQ(s != nullptr, row.createsMissing);
@@ -233,6 +238,56 @@ TEST_F(FileStream, GetLineEdges) {
   EXPECT_STREQ(piece, "c\n");
   ov_fileStreamClose(s);
   ov_fileStreamClose(nullptr);
+}
+
+// A block read that returns fewer bytes than a block ends the stream: lines
+// added to the file afterwards are not read until a rewind.  After a full
+// block the stream asks the file again, and then sees them.
+TEST_F(FileStream, EndOfFileAfterAShortBlockHoldsUntilRewind) {
+  const std::string fullBlock = std::string(OV_FILESTREAM_BLOCK - 1, 'f') + "\n";
+  struct Row {
+    std::string content;
+    std::vector<std::string> afterAppend;  // what reads return once "b\n" is added
+  };
+  const Row rows[] = {
+      {"", {"b\n"}},  // nothing read yet: the first read sees the addition
+      {"a\n", {}},
+      {"a", {}},
+      {fullBlock, {"b\n"}},
+      {fullBlock + "a\n", {}},
+  };
+  for (const bool whole : {false, true}) {
+    for (const Row &row : rows) {
+      SCOPED_TRACE(::testing::Message() << row.content.size() << " bytes, " << (whole ? "GetLine" : "Gets"));
+      const std::string path = file("grows");
+      writeFile(path, row.content);
+      FILESTREAM *s = ov_fileStreamOpen(path.c_str(), "r");
+      ASSERT_NE(s, nullptr);
+      char *buffer = nullptr;
+      uint32_t capacity = 0;
+      std::vector<char> piece(2 * OV_FILESTREAM_BLOCK);
+      auto readAll = [&] {
+        std::vector<std::string> got;
+        for (;;) {
+          const char *line = whole ? ov_fileStreamGetLine(s, &buffer, &capacity)
+                                   : ov_fileStreamGets(s, piece.data(), static_cast<uint32_t>(piece.size()));
+          if (line == nullptr) return got;
+          got.emplace_back(line);
+        }
+      };
+      std::string all;
+      for (const std::string &line : readAll()) all += line;
+      EXPECT_EQ(all, row.content);
+      std::ofstream(path, std::ios::binary | std::ios::app) << "b\n";
+      EXPECT_EQ(readAll(), row.afterAppend);
+      EXPECT_EQ(ov_fileStreamRewind(s), 0);
+      all.clear();
+      for (const std::string &line : readAll()) all += line;
+      EXPECT_EQ(all, row.content + "b\n");
+      ov_fileStreamClose(s);
+      ov_freeMemory(buffer, nullptr);
+    }
+  }
 }
 
 TEST_F(FileStream, PutsWritesWholeBlocksAndTheRestAtClose) {

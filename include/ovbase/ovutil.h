@@ -39,11 +39,15 @@ typedef struct FILESTREAM {
 } FILESTREAM;
 
 /* Opens `path` as a stream.  `mode` (null means "r") is read up to its
-   first three characters: "r" reads an existing file; "w" creates or
-   truncates for writing; "a" creates if need be and writes at the end
-   (append); "+" anywhere among them makes the access read-write ("r+",
-   "w+", "a+").  "rw" is write-only with create and truncate.  New files get
-   0666 less the umask.  Any other character, a null path, exhausted memory
+   first three characters, applied in order: "r" adds nothing (reads an
+   existing file); "w" adds write-only, create and truncate; "a" adds
+   write-only, create and append (writes go to the end); "+" sets read-write
+   and clears write-only in what came before it ("r+", "w+", "a+").  So "rw"
+   is write-only with create and truncate, and a "w" or "a" after the "+"
+   ("+w", "r+w") adds write-only to read-write: the platform's access mode
+   3, which needs both permissions, creates and truncates as asked, and
+   gives a stream that can neither read nor write.  New files get 0666 less
+   the umask.  Any other character, a null path, exhausted memory
    or a failed open returns null with nothing left allocated.  A stream is
    meant for reading or for writing: writing after reading drops the
    buffered input, reading after writing first writes the pending bytes. */
@@ -61,7 +65,12 @@ OV_API void ov_fileStreamClose(FILESTREAM *stream);
    it holds the empty string at end of file).  Size 1 only stores the empty
    string and returns null; size 0 touches nothing.  A zero byte in the file
    is copied like any other byte (the text then looks cut at it).  Pending
-   written bytes are written out first. */
+   written bytes are written out first.  A block read that returns fewer
+   than OV_FILESTREAM_BLOCK bytes is the end of the file: once its bytes are
+   delivered, reads return null without asking the file again (so a pipe is
+   not waited on, and bytes added to the file later are not seen) until
+   ov_fileStreamRewind.  After a full block, or a read that returned
+   nothing, the next call reads the file again. */
 OV_API char *ov_fileStreamGets(FILESTREAM *stream, char *buffer, uint32_t size);
 
 /* Writes text and one newline through the stream's block.  Returns the
@@ -131,13 +140,19 @@ OV_API OV_STATUS ov_iniGetPrivate(const char *section, const char *key, char *bu
    lines.  The copy goes to "_temp_.ini" beside the file, is synced to disk
    and renamed over the file in one step; only then is the cache re-read.
    Returns S_OKAY; S_INVNULL for a null section or path; S_INVPARM for a
-   file named "_temp_.ini" (any case) or linked to it; S_NOFILE when the
+   file named "_temp_.ini" or that is that file under another name (a
+   link; another case where the file system ignores case); S_NOFILE when the
    file is missing or not read whole, or the temporary file cannot be
-   created; S_NOMEMORY; S_FILEWRERR when the temporary file was not written
-   whole (disk full) or not renamed.  On failure the file and the cache are
-   unchanged and the temporary file is gone.  Should memory run out while
-   the cache re-reads the new file, its record is dropped and re-read on
-   the next lookup. */
+   created, or memory runs out for either stream; S_NOMEMORY when memory
+   runs out for a working block or a line; S_FILEWRERR when the temporary
+   file was not written whole (disk full) or not renamed.  On failure the
+   file and the cache are unchanged and the temporary file is gone, except
+   after S_NOMEMORY while copying, which leaves the partial copy in it (the
+   next update of a file in that directory overwrites it).  Should memory
+   run out while the cache re-reads the new file, its record is dropped and
+   re-read on the next lookup; should the new file not open for reading (a
+   umask that takes the owner's read permission), the cached contents stay
+   as they were. */
 OV_API OV_STATUS ov_iniSetPrivate(const char *section, const char *key, const char *value,
                                   const char *path);
 

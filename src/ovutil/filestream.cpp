@@ -33,20 +33,20 @@ constexpr int32_t kWriteCreateAppend = O_WRONLY | O_CREAT | O_APPEND;
 static_assert(kWriteCreateTruncate == 0x241, "open flags of mode w");
 
 // Open flags for a mode text, or -1 when it holds a character we refuse.
+// The characters apply in order: '+' sets read-write and clears write-only
+// in the flags so far, so a 'w' or 'a' after it adds write-only back.
 int32_t flagsForMode(const char *mode) {
   int32_t flags = O_RDONLY;
-  bool readWrite = false;
   if (mode == nullptr) return flags;
   for (int i = 0; i < 3 && mode[i] != '\0'; ++i) {
     switch (mode[i]) {
       case 'r': break;
       case 'w': flags |= kWriteCreateTruncate; break;
       case 'a': flags |= kWriteCreateAppend; break;
-      case '+': readWrite = true; break;
+      case '+': flags = (flags | O_RDWR) & ~O_WRONLY; break;
       default: return -1;
     }
   }
-  if (readWrite) flags = (flags & ~O_ACCMODE) | O_RDWR;
   return flags;
 }
 
@@ -71,7 +71,10 @@ bool fetchBlock(FILESTREAM *s) {
 
 // Copies the next piece of a line into dst (size bytes with the terminator)
 // and returns the bytes delivered; *newline tells whether the piece ends
-// the line.  Joins a line across block ends while room is left.
+// the line.  Joins a line across block ends while room is left.  A new
+// block is fetched only when there is none or the current one was full
+// and is used up: a short block is the end of the file, and the stream
+// stays at its end (whatever is added to the file later) until a rewind.
 uint32_t readPiece(FILESTREAM *s, char *dst, uint32_t size, bool *newline) {
   *newline = false;
   dst[0] = '\0';
@@ -79,7 +82,7 @@ uint32_t readPiece(FILESTREAM *s, char *dst, uint32_t size, bool *newline) {
   uint32_t room = size - 1;  // bytes of text that still fit
   uint32_t got = 0;
   for (;;) {
-    if (s->pos >= s->fill && !fetchBlock(s)) break;
+    if ((s->fill == 0 || s->pos == kBlock) && !fetchBlock(s)) break;
     const char *text = s->data + s->pos;
     const uint32_t avail = s->fill - s->pos;
     const char *end = static_cast<const char *>(std::memchr(text, '\n', avail));
@@ -98,7 +101,7 @@ uint32_t readPiece(FILESTREAM *s, char *dst, uint32_t size, bool *newline) {
       *newline = true;
       break;
     }
-    if (s->pos < s->fill || room == 0) break;
+    if (s->pos != kBlock || room == 0) break;
   }
   return got;
 }

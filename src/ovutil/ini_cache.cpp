@@ -241,7 +241,9 @@ bool buildIndex(INIINFO *info) {
   return true;
 }
 
-enum class ReadResult { kCached, kUnreadable, kNoMemory };
+// kNoFile: the file did not open; kUnreadable: it opened but was not read
+// whole (a read error, a directory).
+enum class ReadResult { kCached, kNoFile, kUnreadable, kNoMemory };
 
 // Reads path into a fresh record.  A file that cannot be opened, or whose
 // bytes read fall short of its length (a read error, a directory), is
@@ -249,7 +251,7 @@ enum class ReadResult { kCached, kUnreadable, kNoMemory };
 ReadResult readFile(const char *path, INIINFO *info) {
   bool noMemory = false;
   FILESTREAM *in = stream::open(path, "r", &noMemory);
-  if (in == nullptr) return noMemory ? ReadResult::kNoMemory : ReadResult::kUnreadable;
+  if (in == nullptr) return noMemory ? ReadResult::kNoMemory : ReadResult::kNoFile;
   *info = INIINFO{};
   ReadResult result = ReadResult::kCached;
   char *line = nullptr;
@@ -405,6 +407,7 @@ OV_STATUS lookup(const char *sectionName, const char *key, char *buffer, uint32_
   if (info == nullptr) {
     switch (CacheINIFile(path, &info)) {
       case ReadResult::kCached: break;
+      case ReadResult::kNoFile:
       case ReadResult::kUnreadable: return S_NOTFOUND;
       case ReadResult::kNoMemory: return S_NOMEMORY;
     }
@@ -452,7 +455,8 @@ IniLock::~IniLock() {
 
 void refreshCachedFile(const char *path) {
   INIINFO *info = nullptr;
-  if (CacheINIFile(path, &info) == ReadResult::kCached) return;
+  const ReadResult result = CacheINIFile(path, &info);
+  if (result == ReadResult::kCached || result == ReadResult::kNoFile) return;  // not opened: keep the old record
   info = FindCachedINIFile(path);
   if (info == nullptr) return;
   releaseContents(info);

@@ -25,8 +25,9 @@ class IniLock {
 };
 
 // Reads path again into its cache record, or into a new one.  When the
-// file cannot be read whole, any old record of it is dropped, so that the
-// next lookup reads the file afresh.  Call under the INI mutex.
+// file does not open, an old record keeps its contents; when it opens but
+// cannot be read whole, or memory runs out, an old record is dropped, so
+// that the next lookup reads the file afresh.  Call under the INI mutex.
 void refreshCachedFile(const char *path);
 
 }  // namespace ov::ini

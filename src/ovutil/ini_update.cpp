@@ -157,24 +157,27 @@ bool sameFile(int fd, const char *path) {
 }
 
 // Writes the changed copy of path into tempPath.  On failure the temporary
-// file is removed again (when this call created it).
+// file is removed again (when this call created it), except when memory ran
+// out while copying: the partial copy then stays, closed, in tempPath.  A
+// stream that cannot be opened, for want of memory too, is a file that
+// cannot be opened.
 OV_STATUS writeChangedCopy(const char *header, const char *key, const char *value, const char *path,
                            const char *tempPath) {
-  bool noMemory = false;
-  FILESTREAM *in = ov::stream::open(path, "r", &noMemory);
-  if (in == nullptr) return noMemory ? S_NOMEMORY : S_NOFILE;
+  FILESTREAM *in = ov_fileStreamOpen(path, "r");
+  if (in == nullptr) return S_NOFILE;
   if (sameFile(in->fd, tempPath)) {  // reached through a link: would truncate itself
     ov_fileStreamClose(in);
     return S_INVPARM;
   }
-  FILESTREAM *outStream = ov::stream::open(tempPath, "w", &noMemory);
+  FILESTREAM *outStream = ov_fileStreamOpen(tempPath, "w");
   if (outStream == nullptr) {
     ov_fileStreamClose(in);
-    return noMemory ? S_NOMEMORY : S_NOFILE;
+    return S_NOFILE;
   }
   Writer out{outStream};
   uint64_t consumed = 0;
   OV_STATUS status = scanINI(header, key, value, in, &out, &consumed);
+  const bool keepPartial = status == S_NOMEMORY;
   if (status == S_OKAY && !ov::stream::readWhole(in, consumed)) status = S_NOFILE;
   if (status == S_OKAY) {
     const int64_t written = ov::stream::syncWritten(outStream);
@@ -182,7 +185,7 @@ OV_STATUS writeChangedCopy(const char *header, const char *key, const char *valu
   }
   ov_fileStreamClose(outStream);
   ov_fileStreamClose(in);
-  if (status != S_OKAY) ov_fileRemove(tempPath);
+  if (status != S_OKAY && !keepPartial) ov_fileRemove(tempPath);
   return status;
 }
 
@@ -202,7 +205,10 @@ extern "C" OV_API OV_STATUS ov_iniSetPrivate(const char *section, const char *ke
   if (section == nullptr || path == nullptr) return S_INVNULL;
   const char *slash = std::strrchr(path, '/');
   const char *base = slash != nullptr ? slash + 1 : path;
-  if (strcasecmp(base, kTempName) == 0) return S_INVPARM;
+  // The file named like the temporary file would be truncated before it is
+  // read; other names of it (links, other case on a case-blind file
+  // system) are caught once it is open.
+  if (std::strcmp(base, kTempName) == 0) return S_INVPARM;
   ov::ini::iniInit();
 
   const size_t dirLength = static_cast<size_t>(base - path);

@@ -40,7 +40,9 @@ int get(const char *file, const char *section, const char *key) {
     status = ov_iniGetPrivate(section, key, buffer, size, 1, file);
     size *= 2;
   }
-  if (status == S_OKAY) {
+  if (status == S_OKAY && key != nullptr) {
+    std::puts(buffer);  // one value, which may be empty
+  } else if (status == S_OKAY) {
     for (const char *item = buffer; *item != '\0'; item += std::strlen(item) + 1) std::puts(item);
   } else if (status == S_NOTFOUND && ov_fileValidate(file) != 0) {
     std::fprintf(stderr, "ovtool: cannot read %s: no such file\n", quoteArg(file).c_str());
