@@ -116,7 +116,9 @@ struct Api<char> {
   static int nicoll(char *a, char *b, uint64_t n) { return _strnicoll(a, b, n); }
   static int ncoll(char *a, char *b, uint64_t n) { return _strncoll(a, b, n); }
   static int libcColl(const char *a, const char *b) { return std::strcoll(a, b); }
-  static char libcLower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+  static char libcLower(char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
 };
 
 template <>
@@ -126,7 +128,9 @@ struct Api<wchar_t> {
   static int nicoll(wchar_t *a, wchar_t *b, uint64_t n) { return _wcsnicoll(a, b, n); }
   static int ncoll(wchar_t *a, wchar_t *b, uint64_t n) { return _wcsncoll(a, b, n); }
   static int libcColl(const wchar_t *a, const wchar_t *b) { return std::wcscoll(a, b); }
-  static wchar_t libcLower(wchar_t c) { return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c))); }
+  static wchar_t libcLower(wchar_t c) {
+    return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  }
 };
 
 template <typename Ch>

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
