@@ -11,6 +11,7 @@
 #include <cwctype>
 #include <random>
 #include <string>
+#include <type_traits>
 
 #include "ovbase/platform.h"
 #include "ovbase/txtutil.h"
@@ -105,39 +106,28 @@ TEST(Collate, WideCaseBlindComparison) {
   }
 }
 
-// The narrow and wide collations, seen through one interface.
-template <typename Ch>
-struct Api;
-
-template <>
-struct Api<char> {
-  static constexpr const char *alphabet = "aAbBcCzZ09 -_.'";
-  static int icoll(const char *a, const char *b) { return _stricoll(a, b); }
-  static int nicoll(char *a, char *b, uint64_t n) { return _strnicoll(a, b, n); }
-  static int ncoll(char *a, char *b, uint64_t n) { return _strncoll(a, b, n); }
-  static int libcColl(const char *a, const char *b) { return std::strcoll(a, b); }
-  static char libcLower(char c) {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  }
-};
-
-template <>
-struct Api<wchar_t> {
-  static constexpr const wchar_t *alphabet = L"aAbBzZ09 -\u00e9\u00c9\u00df\u00e4\u00c4";
-  static int icoll(const wchar_t *a, const wchar_t *b) { return wcsicoll(a, b); }
-  static int nicoll(wchar_t *a, wchar_t *b, uint64_t n) { return _wcsnicoll(a, b, n); }
-  static int ncoll(wchar_t *a, wchar_t *b, uint64_t n) { return _wcsncoll(a, b, n); }
-  static int libcColl(const wchar_t *a, const wchar_t *b) { return std::wcscoll(a, b); }
-  static wchar_t libcLower(wchar_t c) {
-    return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-  }
-};
+// The narrow and wide collations and libc's, under one set of names.
+int icoll(const char *a, const char *b) { return _stricoll(a, b); }
+int icoll(const wchar_t *a, const wchar_t *b) { return wcsicoll(a, b); }
+int nicoll(char *a, char *b, uint64_t n) { return _strnicoll(a, b, n); }
+int nicoll(wchar_t *a, wchar_t *b, uint64_t n) { return _wcsnicoll(a, b, n); }
+int ncoll(char *a, char *b, uint64_t n) { return _strncoll(a, b, n); }
+int ncoll(wchar_t *a, wchar_t *b, uint64_t n) { return _wcsncoll(a, b, n); }
+int libcColl(const char *a, const char *b) { return std::strcoll(a, b); }
+int libcColl(const wchar_t *a, const wchar_t *b) { return std::wcscoll(a, b); }
+char libcLower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+wchar_t libcLower(wchar_t c) { return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c))); }
 
 template <typename Ch>
 class Collation : public testing::Test {
  protected:
   using Str = std::basic_string<Ch>;
-  using A = Api<Ch>;
+  static Str alphabet() {
+    if constexpr (std::is_same_v<Ch, char>)
+      return "aAbBcCzZ09 -_.'";
+    else
+      return L"aAbBzZ09 -\u00e9\u00c9\u00df\u00e4\u00c4";
+  }
 
   // A locale with a real collation order when the machine has one.
   void SetUp() override {
@@ -147,9 +137,9 @@ class Collation : public testing::Test {
   // libc's collation of lower-cased copies: what the case-blind collations
   // must agree with.
   static int oracle(Str a, Str b) {
-    for (Ch &c : a) c = A::libcLower(c);
-    for (Ch &c : b) c = A::libcLower(c);
-    return sign(A::libcColl(a.c_str(), b.c_str()));
+    for (Ch &c : a) c = libcLower(c);
+    for (Ch &c : b) c = libcLower(c);
+    return sign(libcColl(a.c_str(), b.c_str()));
   }
 };
 
@@ -158,9 +148,8 @@ TYPED_TEST_SUITE(Collation, CharTypes);
 
 TYPED_TEST(Collation, AgreesWithLibcOnLowerCasedCopies) {
   using Str = typename TestFixture::Str;
-  using A = typename TestFixture::A;
   std::mt19937 rng(42);
-  const Str alphabet = A::alphabet;
+  const Str alphabet = TestFixture::alphabet();
   for (int i = 0; i < 5000; ++i) {
     Str a(rng() % 8, alphabet[0]), b(rng() % 8, alphabet[0]);
     for (auto &c : a) c = alphabet[rng() % alphabet.size()];
@@ -170,14 +159,14 @@ TYPED_TEST(Collation, AgreesWithLibcOnLowerCasedCopies) {
     const std::string row = testing::PrintToString(a) + " " + testing::PrintToString(b) +
                             " n=" + std::to_string(n) + " " + std::setlocale(LC_ALL, nullptr);
     const int64_t allocationsBefore = ov_testAllocationCount();
-    const int got = sign(A::icoll(a.c_str(), b.c_str()));
+    const int got = sign(icoll(a.c_str(), b.c_str()));
     EXPECT_EQ(got, TestFixture::oracle(a, b)) << row;
-    EXPECT_EQ(got, -sign(A::icoll(b.c_str(), a.c_str()))) << row;
-    EXPECT_EQ(sign(A::nicoll(a.data(), b.data(), n)),
+    EXPECT_EQ(got, -sign(icoll(b.c_str(), a.c_str()))) << row;
+    EXPECT_EQ(sign(nicoll(a.data(), b.data(), n)),
               TestFixture::oracle(a.substr(0, n), b.substr(0, n)))
         << row;
-    EXPECT_EQ(sign(A::ncoll(a.data(), b.data(), n)),
-              sign(A::libcColl(a.substr(0, n).c_str(), b.substr(0, n).c_str())))
+    EXPECT_EQ(sign(ncoll(a.data(), b.data(), n)),
+              sign(libcColl(a.substr(0, n).c_str(), b.substr(0, n).c_str())))
         << row;
     // The cut strings are whole again, and short pairs never touch the heap.
     EXPECT_TRUE(a == keepA && b == keepB) << row;
@@ -185,13 +174,12 @@ TYPED_TEST(Collation, AgreesWithLibcOnLowerCasedCopies) {
   }
   // The same string passed twice is cut once and restored once.
   Str same(5, alphabet[0]);
-  EXPECT_EQ(A::ncoll(same.data(), same.data(), 2), 0);
+  EXPECT_EQ(ncoll(same.data(), same.data(), 2), 0);
   EXPECT_EQ(same, Str(5, alphabet[0]));
 }
 
 TYPED_TEST(Collation, HeapOnlyBeyondTheStackAreaAndFallbackWithoutIt) {
   using Str = typename TestFixture::Str;
-  using A = typename TestFixture::A;
   using Ch = TypeParam;
   // Lengths plus two terminators: 2048 fits the stack area, 2049 does not.
   struct Row {
@@ -204,7 +192,7 @@ TYPED_TEST(Collation, HeapOnlyBeyondTheStackAreaAndFallbackWithoutIt) {
     const int want = TestFixture::oracle(a, b);
     const int64_t outstanding = ov_testOutstandingBlocks();
     ov_testFailAllocation(-1);  // restarts the count
-    EXPECT_EQ(sign(A::icoll(a.c_str(), b.c_str())), want) << r.lengthA;
+    EXPECT_EQ(sign(icoll(a.c_str(), b.c_str())), want) << r.lengthA;
     EXPECT_EQ(ov_testAllocationCount(), r.allocations) << r.lengthA << "+" << r.lengthB;
     EXPECT_EQ(ov_testOutstandingBlocks(), outstanding);
   }
@@ -215,7 +203,7 @@ TYPED_TEST(Collation, HeapOnlyBeyondTheStackAreaAndFallbackWithoutIt) {
   for (auto [a, b, want] : {std::tuple{&upper, &lower, 0}, std::tuple{&lower, &later, -1},
                             std::tuple{&later, &upper, 1}}) {
     ov_testFailAllocation(0);
-    EXPECT_EQ(sign(A::icoll(a->c_str(), b->c_str())), want);
+    EXPECT_EQ(sign(icoll(a->c_str(), b->c_str())), want);
     EXPECT_EQ(ov_testAllocationCount(), 1);
   }
   ov_testFailAllocation(-1);
