@@ -26,8 +26,7 @@ struct PutRow {
   std::vector<Lookup> lookups;
 };
 
-// Each row runs in a fresh overlay (its own process is not available within
-// one test, so names differ from row to row).
+// The rows share one overlay, so names differ from row to row.
 const PutRow kRows[] = {
     {{"Path1=/opt/x"}, {{"PATH1", "/opt/x"}, {"path1", "/opt/x"}, {"PATH", nullptr}}},
     {{"AB2=2", "A2=1"}, {{"AB2", "2"}, {"A2", "1"}, {"a2", "1"}, {"B2", nullptr}}},
