@@ -36,6 +36,7 @@ const DistroRow kRows[] = {
     {{{"redhat-release", "X release ("}}, "X ("},
     {{{"SuSE-release", "SUSE LINUX Enterprise Server 9 (x86_64)\nVERSION = 9\n"}},
      "SUSE LINUX Enterprise Server 9"},
+    {{{"SuSE-release", "openSUSE 10.2\n"}}, "openSUSE 10.2\n"},  // no parenthesis: uncut
     {{{"SuSE-release", "SUSE 9 (a)\n"}, {"redhat-release", "Fedora Core release 6 (Zod)\n"}},
      "SUSE 9"},
     {{{"vine-release", ""}, {"SuSE-release", "SUSE 9 (a)\n"}}, ""},  // empty file, empty name
