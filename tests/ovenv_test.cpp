@@ -95,17 +95,16 @@ TEST(LocalEnv, ReplacingReleasesAndOutOfMemoryLeavesTheOverlayAsItWas) {
     const char *put, *name, *value;
   };
   for (const Row &r : {Row{"KEEP=new", "KEEP", "new"}, Row{"FRESH=1", "FRESH", "1"}}) {
-    const char *put = r.put;
     for (int64_t failAt = 0;; ++failAt) {
       const int64_t outstanding = ov_testOutstandingBlocks();
       ov_testFailAllocation(failAt);
-      ov_putLocalEnv(put);
+      ov_putLocalEnv(r.put);
       const bool failed = ov_testAllocationCount() > failAt;
       ov_testFailAllocation(-1);
       if (!failed) break;
-      EXPECT_EQ(ov_testOutstandingBlocks(), outstanding) << put << " failing " << failAt;
-      EXPECT_EQ(show(ov_getLocalEnv("KEEP")), show("old")) << put << " failing " << failAt;
-      EXPECT_EQ(ov_getLocalEnv("FRESH"), nullptr) << put << " failing " << failAt;
+      EXPECT_EQ(ov_testOutstandingBlocks(), outstanding) << r.put << " failing " << failAt;
+      EXPECT_EQ(show(ov_getLocalEnv("KEEP")), show("old")) << r.put << " failing " << failAt;
+      EXPECT_EQ(ov_getLocalEnv("FRESH"), nullptr) << r.put << " failing " << failAt;
     }
     EXPECT_EQ(show(ov_getLocalEnv(r.name)), show(r.value));
     ov_putLocalEnv("KEEP=old");
