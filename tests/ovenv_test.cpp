@@ -26,10 +26,9 @@ struct PutRow {
   std::vector<Lookup> lookups;
 };
 
-// Each row runs in a fresh overlay (its own process is not available within
-// one test, so names differ from row to row).
+// The rows share one overlay, so names differ from row to row.
 const PutRow kRows[] = {
-    {{"Path1=/opt/x"}, {{"PATH1", "/opt/x"}, {"path1", "/opt/x"}, {"Path1", "/opt/x"}, {"PATH", nullptr}}},
+    {{"Path1=/opt/x"}, {{"PATH1", "/opt/x"}, {"path1", "/opt/x"}, {"PATH", nullptr}}},
     {{"AB2=2", "A2=1"}, {{"AB2", "2"}, {"A2", "1"}, {"a2", "1"}, {"B2", nullptr}}},
     {{"X3=1", "X3=1", "x3=2"}, {{"X3", "2"}}},
     {{"X4=1", "X4"}, {{"X4", nullptr}, {"x4", nullptr}}},
@@ -50,43 +49,8 @@ TEST(LocalEnv, PutSequencesAndLookups) {
   EXPECT_EQ(ov_getLocalEnv(nullptr), nullptr);
   ov_putLocalEnv(nullptr);  // does nothing
   EXPECT_EQ(show(ov_getLocalEnv("AB2")), show("2"));
-}
-
-TEST(LocalEnv, ReplacingKeepsTheSlotAndReleasesTheOldEntry) {
-  ov_putLocalEnv("WARM=1");  // the array exists from here on
-  const int64_t before = ov_testOutstandingBlocks();
-  ov_putLocalEnv("FIRST=1");
-  ov_putLocalEnv("SECOND=2");
-  EXPECT_EQ(ov_testOutstandingBlocks(), before + 2);  // two entries; a grown array counts once
-  ov_putLocalEnv("first=1");  // identical after folding: nothing changes
-  const char *kept = ov_getLocalEnv("FIRST");
-  ov_putLocalEnv("FIRST=1");
-  EXPECT_EQ(ov_getLocalEnv("FIRST"), kept);
-  ov_putLocalEnv("First=one");  // replaced, old entry released
-  EXPECT_EQ(ov_testOutstandingBlocks(), before + 2);
-  EXPECT_EQ(show(ov_getLocalEnv("first")), show("one"));
-  EXPECT_EQ(show(ov_getLocalEnv("second")), show("2"));
-}
-
-TEST(LocalEnv, OverlayBeforeProcessEnvironment) {
-  ASSERT_EQ(setenv("OVENV_TEST_VAR", "from-process", 1), 0);
-  ASSERT_EQ(setenv("ovenv_lower", "lower-process", 1), 0);
-  EXPECT_EQ(show(ov_getenv("OVENV_TEST_VAR")), show("from-process"));
-  ov_putLocalEnv("OVENV_TEST_VAR=");
-  EXPECT_EQ(show(ov_getenv("OVENV_TEST_VAR")), show(""));  // an empty value hides it
-  EXPECT_EQ(show(std::getenv("OVENV_TEST_VAR")), show("from-process"));
-  ov_putLocalEnv("ovenv_test_var");  // bare name: back to the process environment
-  EXPECT_EQ(show(ov_getenv("OVENV_TEST_VAR")), show("from-process"));
-  ov_putLocalEnv("ovenv_test_var=overlay");
-  EXPECT_EQ(show(ov_getenv("Ovenv_Test_Var")), show("overlay"));
-  // The process environment is searched with the name as given.
-  EXPECT_EQ(show(ov_getenv("ovenv_lower")), show("lower-process"));
-  EXPECT_EQ(show(ov_getenv("OVENV_LOWER")), show(nullptr));
-  EXPECT_EQ(ov_getenv(nullptr), nullptr);
-}
-
-TEST(LocalEnv, NamesOf128CharactersOrMoreAreNeverFound) {
-  for (std::size_t length : {126u, 127u, 128u, 200u}) {
+  // Names of 128 characters or more are never found.
+  for (std::size_t length : {127u, 128u, 200u}) {
     const std::string name(length, 'N'), value = "v" + std::to_string(length);
     ov_putLocalEnv((name + "=" + value).c_str());
     EXPECT_EQ(show(ov_getLocalEnv(name.c_str())), show(length < 128 ? value.c_str() : nullptr))
@@ -94,26 +58,57 @@ TEST(LocalEnv, NamesOf128CharactersOrMoreAreNeverFound) {
   }
 }
 
-TEST(LocalEnv, OutOfMemoryLeavesTheOverlayAsItWas) {
+// The overlay comes first; the process environment is searched with the
+// name as given.
+TEST(LocalEnv, OverlayBeforeProcessEnvironment) {
+  ASSERT_EQ(setenv("OVENV_TEST_VAR", "from-process", 1), 0);
+  ASSERT_EQ(setenv("ovenv_lower", "lower-process", 1), 0);
+  struct Row {
+    const char *put;  // null: none
+    const char *name, *want;
+  };
+  for (const Row &r : {Row{nullptr, "OVENV_TEST_VAR", "from-process"},
+                       Row{"OVENV_TEST_VAR=", "OVENV_TEST_VAR", ""},  // an empty value hides it
+                       Row{"ovenv_test_var", "OVENV_TEST_VAR", "from-process"},  // bare: removed
+                       Row{"ovenv_test_var=overlay", "Ovenv_Test_Var", "overlay"},
+                       Row{nullptr, "ovenv_lower", "lower-process"},
+                       Row{nullptr, "OVENV_LOWER", nullptr}}) {
+    ov_putLocalEnv(r.put);
+    EXPECT_EQ(show(ov_getenv(r.name)), show(r.want)) << (r.put ? r.put : "") << " " << r.name;
+  }
+  EXPECT_EQ(show(std::getenv("OVENV_TEST_VAR")), show("from-process"));
+  EXPECT_EQ(ov_getenv(nullptr), nullptr);
+}
+
+TEST(LocalEnv, ReplacingReleasesAndOutOfMemoryLeavesTheOverlayAsItWas) {
+  ov_putLocalEnv("KEEP=old");  // the array exists from here on
+  const int64_t before = ov_testOutstandingBlocks();
+  ov_putLocalEnv("SECOND=2");
+  const char *kept = ov_getLocalEnv("KEEP");
+  ov_putLocalEnv("keep=old");  // identical after folding: nothing changes
+  EXPECT_EQ(ov_getLocalEnv("KEEP"), kept);
+  ov_putLocalEnv("Keep=new");  // replaced, old entry released
+  EXPECT_EQ(ov_testOutstandingBlocks(), before + 1);  // one entry more; a grown array counts once
+  EXPECT_EQ(show(ov_getLocalEnv("keep")), show("new"));
   ov_putLocalEnv("KEEP=old");
-  for (const char *put : {"KEEP=new", "FRESH=1"}) {
+  struct Row {
+    const char *put, *name, *value;
+  };
+  for (const Row &r : {Row{"KEEP=new", "KEEP", "new"}, Row{"FRESH=1", "FRESH", "1"}}) {
     for (int64_t failAt = 0;; ++failAt) {
       const int64_t outstanding = ov_testOutstandingBlocks();
       ov_testFailAllocation(failAt);
-      ov_putLocalEnv(put);
+      ov_putLocalEnv(r.put);
       const bool failed = ov_testAllocationCount() > failAt;
       ov_testFailAllocation(-1);
       if (!failed) break;
-      EXPECT_EQ(ov_testOutstandingBlocks(), outstanding) << put << " failing " << failAt;
-      EXPECT_EQ(show(ov_getLocalEnv("KEEP")), show("old")) << put << " failing " << failAt;
-      EXPECT_EQ(ov_getLocalEnv("FRESH"), nullptr) << put << " failing " << failAt;
+      EXPECT_EQ(ov_testOutstandingBlocks(), outstanding) << r.put << " failing " << failAt;
+      EXPECT_EQ(show(ov_getLocalEnv("KEEP")), show("old")) << r.put << " failing " << failAt;
+      EXPECT_EQ(ov_getLocalEnv("FRESH"), nullptr) << r.put << " failing " << failAt;
     }
-    if (std::string(put) == "KEEP=new") {
-      EXPECT_EQ(show(ov_getLocalEnv("KEEP")), show("new"));
-      ov_putLocalEnv("KEEP=old");
-    }
+    EXPECT_EQ(show(ov_getLocalEnv(r.name)), show(r.value));
+    ov_putLocalEnv("KEEP=old");
   }
-  EXPECT_EQ(show(ov_getLocalEnv("FRESH")), show("1"));
 }
 
 }  // namespace
