@@ -9,7 +9,7 @@
  * functions.  Prints the result as bcd_toChar writes it and the status bits
  * gathered on the way ("status: none" when nothing was lost).  A syntax
  * error is reported on stderr with its position (1 = the first character),
- * exit 1.
+ * exit 1; so is a division by zero anywhere in the expression.
  */
 #include <cstdio>
 #include <cstring>
@@ -144,7 +144,12 @@ int cmdCalc(int argc, char **argv) {
   args.action = act;
   const int result = ov_yyparse(&args);
   int rc = 0;
-  if (result == 0) {
+  if (result == 0 && (calc.bits & BCD_DIVZERO) != 0) {
+    // The quotient of a division by zero is left unset, so there is no
+    // result to print: say so, as `dec div` does.
+    std::fputs("ovtool: division by zero\n", stderr);
+    rc = 1;
+  } else if (result == 0) {
     char text[600];  // longer than any number's text
     calc.bits |= bcd_toChar(calc.answer, text, sizeof text);
     std::printf("%s\nstatus: %s\n", text, bitsInWords(calc.bits).c_str());
