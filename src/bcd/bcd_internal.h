@@ -92,12 +92,12 @@ inline bool isNormalizedNonzero(const BCD *x) {
   return lengthOf(x) >= 1 && d[0] == 0 && d[1] != 0;
 }
 
-// Stores an integer point into x.  The point byte is signed 8-bit, so a
-// number whose first digit would weigh more than 10^127 keeps point 127 and
-// BCD_OVERFLOW is returned (its value is then too small by the missing
-// powers of ten); one whose first digit would weigh less than 10^-128 has
-// nothing representable left and becomes the canonical zero, returning
-// BCD_TRUNCATED.  Returns 0 when the point fits.
+// Stores the point of a normalized number into x.  The point byte is signed
+// 8-bit, so a point above 127 is kept at 127 and BCD_OVERFLOW is returned
+// (the value is then too small by the missing powers of ten); below -128
+// (a first digit weighing less than 10^-129) nothing representable is left
+// and x becomes the canonical zero, returning BCD_TRUNCATED.  Returns 0
+// when the point fits.
 inline uint8_t storePoint(BCD *x, int point) {
   if (point > INT8_MAX) {
     x->point = INT8_MAX;
@@ -288,10 +288,12 @@ inline void limbsToDigits(const uint32_t *limbs, int n, uint8_t *d, int count) {
 
 // Test builds can force every arithmetic operation through its literal
 // digit-by-digit path, so that tests compare the fast paths against it, and
-// count how often a fast path produced the result.
+// count how often a fast path produced the result.  Both are per thread:
+// threads may do decimal work at once, and each test thread switches and
+// counts its own paths.
 #ifdef OV_TEST_HOOKS
-inline bool forceLiteralPaths = false;
-inline uint64_t fastPathHits = 0;
+inline thread_local bool forceLiteralPaths = false;
+inline thread_local uint64_t fastPathHits = 0;
 inline void countFastPath() { ++fastPathHits; }
 #else
 constexpr bool forceLiteralPaths = false;

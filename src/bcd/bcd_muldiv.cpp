@@ -337,8 +337,9 @@ OV_API uint8_t bcd_mult(const BCD *a, const BCD *b, BCD *r) {
   }
   if (r->point > maxPrec - max_scale) bits |= BCD_OVERFLOW;
   bits |= a->status | b->status;
-  // The canonical zero always has status 0; its bits are still returned.
-  r->status = r->length != 0 ? bits : 0;
+  // The product stores its bits whatever its value: a zero product is
+  // length 0, point 0, sign +1 with these bits in its status byte.
+  r->status = bits;
   return bits;
 }
 
