@@ -56,15 +56,15 @@ uint8_t align(BCD *a, BCD *b) {
   if (len + shift > maxPrec) {
     if (shift > maxPrec) {
       bits = BCD_OVERFLOW;
-      std::memset(d, 0, maxPrec + 1);
+      clearBytes(d, maxPrec + 1);
     } else {
       bits = BCD_TRUNCATED;
       len = maxPrec - shift;
     }
   }
   if (shift <= maxPrec) {
-    std::memmove(d + shift, d, len + 1);
-    std::memset(d, 0, shift);
+    moveBytes(d + shift, d, len + 1);
+    clearBytes(d, shift);
   }
   int common = len + shift > m ? len + shift : m;
   if (common > maxPrec) common = maxPrec;
@@ -123,7 +123,7 @@ uint8_t addbcds(BCD *a, BCD *b, BCD *r) {
     carry = t / 10;
   }
   z[0] = static_cast<uint8_t>(carry);
-  std::memset(z + len + 1, 0, max_precision - len);
+  clearBytes(z + len + 1, max_precision - len);
   bits |= normalize(r);
   if (carry != 0 && len == max_precision) bits |= BCD_TRUNCATED;
   return static_cast<uint8_t>(bits | rangeBits(r));
@@ -160,7 +160,7 @@ uint8_t subbcds(BCD *a, BCD *b, BCD *r) {
     z[k] = static_cast<uint8_t>(t);
   }
   z[0] = 0;
-  std::memset(z + len + 1, 0, max_precision - len);
+  clearBytes(z + len + 1, max_precision - len);
   bits |= normalize(r);
   return static_cast<uint8_t>(bits | lost | rangeBits(r));
 }
@@ -314,7 +314,7 @@ void raiseToWhole(BCD *x) {
   const int len = x->length;
   const int point = x->point;
   if (point < 0) {
-    std::memset(d, 0, max_precision + 1);
+    clearBytes(d, max_precision + 1);
     d[1] = 1;
     x->point = 1;
     x->length = 1;
@@ -323,7 +323,7 @@ void raiseToWhole(BCD *x) {
   int k = point;
   while (k > 0 && d[k] == 9) d[k--] = 0;
   d[k] = static_cast<uint8_t>(d[k] + 1);
-  std::memset(d + point + 1, 0, len - point);
+  clearBytes(d + point + 1, len - point);
   x->length = static_cast<uint8_t>(point);
   if (d[0] != 0) normalize(x);
 }
@@ -340,7 +340,7 @@ void dropFraction(BCD *x) {
     return;
   }
   const int newLen = point < max_precision ? point : max_precision;
-  if (newLen < len) std::memset(d + newLen + 1, 0, len - newLen);
+  if (newLen < len) clearBytes(d + newLen + 1, len - newLen);
   x->length = static_cast<uint8_t>(newLen);
   for (int k = 0; k <= newLen; ++k) {
     if (d[k] != 0) return;

@@ -43,7 +43,7 @@ int storeMagnitude(uint64_t magnitude, bool negative, BCD *x) {
   uint8_t *d = digitsOf(x);
   d[0] = 0;
   for (int k = 1; k <= count; ++k) d[k] = reversed[count - k];
-  std::memset(d + count + 1, 0, static_cast<size_t>(maxPrec - count));
+  clearBytes(d + count + 1, maxPrec - count);
   x->length = static_cast<uint8_t>(count);
   x->point = static_cast<int8_t>(count);
   x->sign = negative ? -1 : 1;

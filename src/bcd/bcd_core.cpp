@@ -43,7 +43,7 @@ uint8_t adjust(BCD *x, int p, int s) {
     for (int j = 1; j <= p; ++j) d[j] = source(j);
   }
   d[0] = 0;
-  std::memset(d + p + 1, 0, max_precision - p);
+  clearBytes(d + p + 1, max_precision - p);
   x->length = static_cast<uint8_t>(p);
   int newPoint = p - s;
   if (newPoint > INT8_MAX) newPoint = INT8_MAX;
@@ -142,7 +142,7 @@ OV_API int bcd_unpack(const uint8_t *in, BCD *x, uint16_t trimZeros) {
     return 0;
   }
   uint8_t *d = digitsOf(x);
-  std::memset(d, 0, max_precision + 1);
+  clearBytes(d, max_precision + 1);
   for (int k = first; k < precision; ++k) d[k - first + 1] = digitAt(k);
   x->sign = negative ? -1 : 1;
   x->length = static_cast<uint8_t>(count);

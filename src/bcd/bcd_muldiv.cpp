@@ -24,7 +24,7 @@ constexpr int kMaxDividend = 2 * 256 + 8;
 // not computed and its carry is lost.
 void multiplyReference(const uint8_t *x, int na, const uint8_t *y, int nb, uint8_t *p) {
   const int maxPrec = max_precision;
-  std::memset(p, 0, na + nb + 1);
+  clearBytes(p, na + nb + 1);
   for (int i = nb; i >= 1; --i) {
     const int bi = y[i];
     if (bi == 0) continue;
@@ -49,15 +49,15 @@ bool multiplyFast(const uint8_t *x, int na, const uint8_t *y, int nb, uint8_t *p
   const int nx = digitsToLimbs(x + 1, na, xl);
   const int ny = digitsToLimbs(y + 1, nb, yl);
   if (nx < 0 || ny < 0) return false;
-  uint64_t column[2 * kMaxLimbs];
-  for (int k = 0; k < nx + ny; ++k) column[k] = 0;
-  for (int i = 0; i < nx; ++i) {
-    for (int j = 0; j < ny; ++j) column[i + j] += static_cast<uint64_t>(xl[i]) * yl[j];
-  }
+  // Column by column: each column sums at most 66 products below 10^16,
+  // which stays below 2^64 with the carry from the column before.
   const int n = nx + ny;
   uint64_t carry = 0;
   for (int k = 0; k < n; ++k) {
-    const uint64_t t = column[k] + carry;
+    uint64_t t = carry;
+    const int first = k - ny + 1 > 0 ? k - ny + 1 : 0;
+    const int last = k < nx - 1 ? k : nx - 1;
+    for (int i = first; i <= last; ++i) t += static_cast<uint64_t>(xl[i]) * yl[k - i];
     prod[k] = static_cast<uint32_t>(t % kLimbBase);
     carry = t / kLimbBase;
   }
@@ -329,7 +329,7 @@ OV_API uint8_t bcd_mult(const BCD *a, const BCD *b, BCD *r) {
     }
     uint8_t *z = digitsOf(r);
     z[0] = 0;
-    std::memcpy(z + 1, product + first, len);
+    copyBytes(z + 1, product + first, len);
     clearDigits(z, len + 1, maxPrec);
     r->length = static_cast<uint8_t>(len);
     r->sign = static_cast<int8_t>(a->sign * b->sign);
@@ -393,8 +393,8 @@ OV_API uint8_t bcd_div(const BCD *a, const BCD *b, BCD *q) {
     // The working dividend: x's digits, then zeros up to position m + n.
     uint8_t u[kMaxDividend];
     const int xlen = lengthOf(x);
-    std::memcpy(u, xd, xlen + 1);
-    if (m + n > xlen) std::memset(u + xlen + 1, 0, m + n - xlen);
+    copyBytes(u, xd, xlen + 1);
+    if (m + n > xlen) clearBytes(u + xlen + 1, m + n - xlen);
     if (forceLiteralPaths || !longDivideFast(u, digitsOf(y), n, qd, m)) {
       // The long division scales the divisor: it needs a copy of its own.
       WorkNumber v;

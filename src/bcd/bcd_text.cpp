@@ -288,7 +288,7 @@ int finishRead(const ReadState &s, BCD *x) {
     }
     break;
   }
-  if (lastStored > length) std::memset(digits + length + 1, 0, lastStored - length);
+  if (lastStored > length) clearBytes(digits + length + 1, lastStored - static_cast<int>(length));
   x->length = static_cast<uint8_t>(length);
   // A point outside the byte's -128 .. 127 follows the family's one rule
   // (storePoint): above, it stays at 127 with BCD_OVERFLOW; below, the
@@ -306,7 +306,7 @@ int readNumber(const Ch *text, BCD *x) {
 
   uint8_t *digits = digitsOf(x);
   x->sign = 1;
-  std::memset(digits, 0, static_cast<size_t>(max_precision) + 1);
+  clearBytes(digits, max_precision + 1);
 
   ReadState s;
   int state = 0;
