@@ -155,6 +155,9 @@ TEST_F(BcdProperty, FastPathsMatchTheLiteralPaths) {
       {32, 16, 30000, 0, 0}, {32, 16, 20000, 1, 0}, {255, 255, 3000, 0, 0}, {64, 20, 8000, 1, 0}, {10, 3, 8000, 0, 0},
       {1, 0, 8000, 0, 0},    {0, 0, 8000, 0, 0},    {40, 60, 8000, 0, 0},   {17, 16, 8000, 0, 0}, {32, 16, 3000, 0, 1},
       {64, 32, 3000, 0, 1},  {255, 127, 300, 0, 1}, {255, 0, 3000, 0, 0},
+      // Just past the 32 positions kept in registers: a carry out of a
+      // full 32-position sum lands in position 33.
+      {33, 16, 8000, 1, 0},  {33, 16, 3000, 0, 1},  {48, 24, 8000, 0, 0},  {31, 15, 8000, 0, 0},
   };
   uint64_t seed = 1;
   for (const auto &run : runs) {
