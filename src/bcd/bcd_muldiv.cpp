@@ -173,10 +173,23 @@ int divideLimbs(uint32_t *u, int un, const uint32_t *vIn, int vn, uint32_t *q) {
   u[un] = static_cast<uint32_t>(carry);
   const uint64_t vTop = v[vn - 1];
   const uint64_t vNext = v[vn - 2];
+  // Each estimate divides by the divisor's top limb: a multiplication by
+  // its reciprocal lands within a step or two of the exact quotient, which
+  // the two loops then reach, at a fraction of a division's cost.
+  const double reciprocal = 1.0 / static_cast<double>(vTop);
   for (int j = un - vn; j >= 0; --j) {
     const uint64_t num = u[j + vn] * base + u[j + vn - 1];
-    uint64_t qhat = num / vTop;
-    uint64_t rhat = num % vTop;
+    uint64_t qhat = static_cast<uint64_t>(static_cast<int64_t>(static_cast<double>(static_cast<int64_t>(num)) * reciprocal));
+    int64_t rest = static_cast<int64_t>(num - qhat * vTop);
+    while (rest < 0) {
+      --qhat;
+      rest += static_cast<int64_t>(vTop);
+    }
+    while (rest >= static_cast<int64_t>(vTop)) {
+      ++qhat;
+      rest -= static_cast<int64_t>(vTop);
+    }
+    uint64_t rhat = static_cast<uint64_t>(rest);
     while (qhat >= base || qhat * vNext > rhat * base + u[j + vn - 2]) {
       --qhat;
       rhat += vTop;
