@@ -354,22 +354,35 @@ constexpr int kRegisterDigits = 8 * kWindows;
   return storePoint(r, point);
 }
 
-// The sum or difference of the aligned operands in registers.  Returns the
-// bits of storeRegisterDigits, or -1 for the staged path.  x is the larger
-// magnitude when subtracting.
+// The sum (Subtract = false) or difference of the aligned operands in
+// registers.  Returns the bits of storeRegisterDigits, or -1 for the staged
+// path.  When subtracting, the windows also give the order of the two
+// magnitudes (the aligned digits hold the values exactly, so comparing them
+// word by word orders them as ucompare does): cmp receives it and the
+// larger magnitude is taken first.
 template <bool Subtract>
-int combineInRegisters(const BCD *x, int sx, const BCD *y, int sy, const Alignment &al, BCD *r, int &carryOut) {
+int combineInRegisters(const BCD *a, const BCD *b, const Alignment &al, BCD *r, int &carryOut, int &cmp) {
   // Only the windows that hold positions up to the length are computed;
   // the others are zero.
   const int windows = (al.length + 7) / 8;
   uint64_t u[kWindows], v[kWindows], w[kWindows] = {};
-  if ((loadRegisterDigits(digitsOf(x), sx, al.length, windows, u) |
-       loadRegisterDigits(digitsOf(y), sy, al.length, windows, v)) != 0)
+  if ((loadRegisterDigits(digitsOf(a), al.shiftA, al.length, windows, u) |
+       loadRegisterDigits(digitsOf(b), al.shiftB, al.length, windows, v)) != 0)
     return -1;
   int carry = 0;
-  for (int i = windows - 1; i >= 0; --i) w[i] = Subtract ? subWindows(u[i], v[i], carry) : addWindows(u[i], v[i], carry);
+  if constexpr (Subtract) {
+    int i = 0;
+    while (i < windows && u[i] == v[i]) ++i;
+    cmp = i == windows ? 0 : u[i] > v[i] ? 1 : -1;
+    const uint64_t *big = cmp >= 0 ? u : v;
+    const uint64_t *small = cmp >= 0 ? v : u;
+    for (int k = windows - 1; k >= 0; --k) w[k] = subWindows(big[k], small[k], carry);
+    carry = 0;
+  } else {
+    for (int k = windows - 1; k >= 0; --k) w[k] = addWindows(u[k], v[k], carry);
+  }
   carryOut = carry;
-  return storeRegisterDigits(w, Subtract ? 0 : carry, al.length, al.point, r);
+  return storeRegisterDigits(w, carry, al.length, al.point, r);
 }
 
 // True when the aligned result fits the register path.
@@ -382,8 +395,8 @@ int addFast(const BCD *a, const BCD *b, BCD *r, int8_t sign) {
   if (!alignInPlace(a, b, al)) return -1;
   if (fitsRegisters(al)) {
     const uint8_t status = static_cast<uint8_t>(a->status | b->status);
-    int carry = 0;
-    const int bits = combineInRegisters<false>(a, al.shiftA, b, al.shiftB, al, r, carry);
+    int carry = 0, unused = 0;
+    const int bits = combineInRegisters<false>(a, b, al, r, carry, unused);
     if (bits >= 0) {
       if (r->length != 0) {
         r->status = status;
@@ -414,12 +427,9 @@ int subFast(const BCD *a, const BCD *b, BCD *r, int pairSign) {
   if (!isNormalizedNonzero(a) || !isNormalizedNonzero(b)) return -1;
   Alignment al;
   if (!alignInPlace(a, b, al)) return -1;
-  const int cmp = ucompare(a, b);
-  const bool aBig = cmp >= 0;
   if (fitsRegisters(al)) {
-    int borrow = 0;
-    const int bits = aBig ? combineInRegisters<true>(a, al.shiftA, b, al.shiftB, al, r, borrow)
-                          : combineInRegisters<true>(b, al.shiftB, a, al.shiftA, al, r, borrow);
+    int borrow = 0, cmp = 0;
+    const int bits = combineInRegisters<true>(a, b, al, r, borrow, cmp);
     if (bits >= 0) {
       const uint8_t status = static_cast<uint8_t>(a->status | b->status);
       if (r->length != 0) {
@@ -430,6 +440,8 @@ int subFast(const BCD *a, const BCD *b, BCD *r, int pairSign) {
       return bits | status | rangeBits(r);
     }
   }
+  const int cmp = ucompare(a, b);
+  const bool aBig = cmp >= 0;
   Stage stage;
   int borrow = 0;
   const bool ok = aBig ? combineDigits<true>(digitsOf(a), al.shiftA, digitsOf(b), al.shiftB, stage.digits(),
