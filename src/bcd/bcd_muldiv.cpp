@@ -154,59 +154,43 @@ int divideLimbs(uint32_t *u, int un, const uint32_t *vIn, int vn, uint32_t *q) {
     }
     return un;
   }
-  // Scale so that the divisor's top limb is at least half the base; the
-  // quotient is unchanged and each estimate is then at most two too large.
-  const uint64_t f = base / (static_cast<uint64_t>(vIn[vn - 1]) + 1);
-  uint32_t v[kMaxLimbs];
-  uint64_t carry = 0;
-  for (int i = 0; i < vn; ++i) {
-    const uint64_t t = vIn[i] * f + carry;
-    v[i] = static_cast<uint32_t>(t % base);
-    carry = t / base;
-  }
-  carry = 0;
-  for (int i = 0; i < un; ++i) {
-    const uint64_t t = u[i] * f + carry;
-    u[i] = static_cast<uint32_t>(t % base);
-    carry = t / base;
-  }
-  u[un] = static_cast<uint32_t>(carry);
-  const uint64_t vTop = v[vn - 1];
-  const uint64_t vNext = v[vn - 2];
-  // Each estimate divides by the divisor's top limb: a multiplication by
-  // its reciprocal lands within a step or two of the exact quotient, which
-  // the two loops then reach, at a fraction of a division's cost.
-  const double reciprocal = 1.0 / static_cast<double>(vTop);
+  // Schoolbook division, one quotient limb per step.  Each limb is
+  // estimated in floating point from the remainder's top three limbs and
+  // the divisor's top two: the limbs left out change the ratio by less than
+  // one part in 10^8, so the estimate is within two of the exact limb, and
+  // the two loops below reach it exactly.  No scaling pass is needed.
+  const uint32_t *v = vIn;
+  u[un] = 0;
+  const double b = static_cast<double>(base);
+  const double reciprocal = 1.0 / (static_cast<double>(v[vn - 1]) * b + static_cast<double>(v[vn - 2]));
+  // The remainder window u[j .. j + vn] against the divisor: nonzero when it
+  // is at least v.
+  auto windowAtLeastDivisor = [&](int j) {
+    if (u[j + vn] != 0) return true;
+    for (int i = vn - 1; i >= 0; --i)
+      if (u[j + i] != v[i]) return u[j + i] > v[i];
+    return true;
+  };
   for (int j = un - vn; j >= 0; --j) {
-    const uint64_t num = u[j + vn] * base + u[j + vn - 1];
-    uint64_t qhat = static_cast<uint64_t>(static_cast<int64_t>(static_cast<double>(static_cast<int64_t>(num)) * reciprocal));
-    int64_t rest = static_cast<int64_t>(num - qhat * vTop);
-    while (rest < 0) {
-      --qhat;
-      rest += static_cast<int64_t>(vTop);
-    }
-    while (rest >= static_cast<int64_t>(vTop)) {
-      ++qhat;
-      rest -= static_cast<int64_t>(vTop);
-    }
-    uint64_t rhat = static_cast<uint64_t>(rest);
-    while (qhat >= base || qhat * vNext > rhat * base + u[j + vn - 2]) {
-      --qhat;
-      rhat += vTop;
-      if (rhat >= base) break;
-    }
-    int64_t borrow = 0;
-    carry = 0;
+    const double top = (static_cast<double>(u[j + vn]) * b + static_cast<double>(u[j + vn - 1])) * b +
+                       static_cast<double>(u[j + vn - 2]);
+    int64_t qhat = static_cast<int64_t>(top * reciprocal);
+    if (qhat >= static_cast<int64_t>(base)) qhat = static_cast<int64_t>(base) - 1;
+    // u[j .. j + vn] -= qhat * v, limb by limb with a signed carry.
+    int64_t carry = 0;
     for (int i = 0; i < vn; ++i) {
-      const uint64_t prodLimb = qhat * v[i] + carry;
-      carry = prodLimb / base;
-      int64_t t = static_cast<int64_t>(u[i + j]) - static_cast<int64_t>(prodLimb % base) - borrow;
-      borrow = t < 0 ? 1 : 0;
-      if (t < 0) t += static_cast<int64_t>(base);
+      int64_t t = static_cast<int64_t>(u[i + j]) - qhat * static_cast<int64_t>(v[i]) + carry;
+      carry = t / static_cast<int64_t>(base);
+      t -= carry * static_cast<int64_t>(base);
+      // A negative remainder borrows one more from the next limb (without
+      // a branch: the sign decides half the time).
+      const int64_t negative = t >> 63;
+      t += negative & static_cast<int64_t>(base);
+      carry += negative;
       u[i + j] = static_cast<uint32_t>(t);
     }
-    int64_t top = static_cast<int64_t>(u[j + vn]) - static_cast<int64_t>(carry) - borrow;
-    while (top < 0) {  // the estimate was one too large: add the divisor back
+    int64_t high = static_cast<int64_t>(u[j + vn]) + carry;
+    while (high < 0) {  // the estimate was too large: add the divisor back
       --qhat;
       uint64_t c = 0;
       for (int i = 0; i < vn; ++i) {
@@ -214,9 +198,19 @@ int divideLimbs(uint32_t *u, int un, const uint32_t *vIn, int vn, uint32_t *q) {
         u[i + j] = static_cast<uint32_t>(t % base);
         c = t / base;
       }
-      top += static_cast<int64_t>(c);
+      high += static_cast<int64_t>(c);
     }
-    u[j + vn] = static_cast<uint32_t>(top);
+    u[j + vn] = static_cast<uint32_t>(high);
+    while (windowAtLeastDivisor(j)) {  // too small: subtract once more
+      ++qhat;
+      int64_t borrow = 0;
+      for (int i = 0; i < vn; ++i) {
+        int64_t t = static_cast<int64_t>(u[i + j]) - v[i] - borrow;
+        borrow = t < 0 ? 1 : 0;
+        u[i + j] = static_cast<uint32_t>(t + (borrow ? static_cast<int64_t>(base) : 0));
+      }
+      u[j + vn] = static_cast<uint32_t>(static_cast<int64_t>(u[j + vn]) - borrow);
+    }
     q[j] = static_cast<uint32_t>(qhat);
   }
   return un - vn + 1;
