@@ -145,12 +145,25 @@ void divbcds(uint8_t *u, uint8_t *v, int n, uint8_t *q, int m, uint8_t *w) {
 int divideLimbs(uint32_t *u, int un, const uint32_t *vIn, int vn, uint32_t *q) {
   const uint64_t base = kLimbBase;
   if (vn == 1) {
-    const uint64_t d = vIn[0];
-    uint64_t rem = 0;
+    // A multiplication by the reciprocal lands within a step or two of
+    // each exact limb (t < 10^16), which the loops then reach, at a
+    // fraction of a division's cost.
+    const int64_t d = vIn[0];
+    const double reciprocal = 1.0 / static_cast<double>(d);
+    int64_t rem = 0;
     for (int i = un - 1; i >= 0; --i) {
-      const uint64_t t = rem * base + u[i];
-      q[i] = static_cast<uint32_t>(t / d);
-      rem = t % d;
+      const int64_t t = rem * static_cast<int64_t>(base) + u[i];
+      int64_t limb = static_cast<int64_t>(static_cast<double>(t) * reciprocal);
+      rem = t - limb * d;
+      while (rem < 0) {
+        --limb;
+        rem += d;
+      }
+      while (rem >= d) {
+        ++limb;
+        rem -= d;
+      }
+      q[i] = static_cast<uint32_t>(limb);
     }
     return un;
   }
