@@ -39,12 +39,22 @@ void multiplyReference(const uint8_t *x, int na, const uint8_t *y, int nb, uint8
   }
 }
 
+// Number of decimal digits of 0 < value < 10^8.
+inline int digitCount(uint32_t value) {
+  int count = 1;
+  for (uint32_t limit = 10; count < 8 && value >= limit; limit *= 10) ++count;
+  return count;
+}
+
 // The same digits from an integer product.  A product position beyond
 // max_precision can only be position na + nb (the operands were shortened so
 // that na + nb <= max_precision + 1), reached only by the last digits of both
 // operands, so the schoolbook rows compute exactly x * y minus that one
-// partial product.  Returns false when a byte is not a digit.
-bool multiplyFast(const uint8_t *x, int na, const uint8_t *y, int nb, uint8_t *p) {
+// partial product.  The digits at product positions first .. plen (first
+// the position of the first nonzero one) are written to z[1 .. count] with
+// z[0] = 0; count is 0 for a zero product.  Returns false (z untouched)
+// when a byte is not a digit.
+bool multiplyFast(const uint8_t *x, int na, const uint8_t *y, int nb, int plen, uint8_t *z, int &first, int &count) {
   uint32_t xl[kMaxLimbs], yl[kMaxLimbs], prod[2 * kMaxLimbs];
   const int nx = digitsToLimbs(x + 1, na, xl);
   const int ny = digitsToLimbs(y + 1, nb, yl);
@@ -73,8 +83,30 @@ bool multiplyFast(const uint8_t *x, int na, const uint8_t *y, int nb, uint8_t *p
       prod[k] = static_cast<uint32_t>(t);
     }
   }
-  p[0] = 0;
-  limbsToDigits(prod, n, p + 1, na + nb);
+  // The product's digits go straight into z from position 1 on: count its
+  // significant digits, and when position na + nb lies beyond max_precision
+  // (that position's digit is 0: its only partial product was taken away)
+  // leave it out by dividing by ten.
+  int top = n - 1;
+  while (top >= 0 && prod[top] == 0) --top;
+  const int digits = top < 0 ? 0 : 8 * top + digitCount(prod[top]);
+  const int dropped = na + nb - plen;
+  first = na + nb - digits + 1;
+  count = digits - dropped;
+  if (count <= 0) {
+    count = 0;
+  } else {
+    if (dropped != 0) {
+      // One digit to the right, every limb on its own: its own digits
+      // but the last, and the last digit of the limb above in front.
+      for (int k = 0; k <= top; ++k) {
+        const uint32_t above = k < top ? prod[k + 1] % 10 : 0;
+        prod[k] = prod[k] / 10 + above * (kLimbBase / 10);
+      }
+    }
+    z[0] = 0;
+    limbsToDigits(prod, top + 1, z + 1, count);
+  }
   countFastPath();
   return true;
 }
@@ -329,27 +361,25 @@ OV_API uint8_t bcd_mult(const BCD *a, const BCD *b, BCD *r) {
   // Product positions 0 .. na + nb; na + nb may be max_precision + 1 after
   // shortening, but the product's length is capped at max_precision: the
   // position beyond is never computed and does not count.
-  uint8_t product[256 + 8];
   const int plen = na + nb > maxPrec ? maxPrec : na + nb;
   const uint8_t *x = digitsOf(a);
   const uint8_t *y = digitsOf(b);
-  if (forceLiteralPaths || !multiplyFast(x, na, y, nb, product)) {
+  uint8_t *z = digitsOf(r);
+  int first = 0, len = 0;
+  if (forceLiteralPaths || !multiplyFast(x, na, y, nb, plen, z, first, len)) {
+    uint8_t product[256 + 8];
     multiplyReference(x, na, y, nb, product);
+    first = 1;
+    while (first <= plen && product[first] == 0) ++first;
+    len = plen - (first - 1);
+    if (len > 0) {
+      z[0] = 0;
+      copyBytes(z + 1, product + first, len);
+    }
   }
-
-  int first = 1;
-  while (first <= plen && product[first] == 0) ++first;
-  if (first > plen) {
+  if (len <= 0) {
     makeCanonicalZero(r);
   } else {
-    int len = plen - (first - 1);
-    if (len > maxPrec) {
-      len = maxPrec;
-      bits |= BCD_TRUNCATED;
-    }
-    uint8_t *z = digitsOf(r);
-    z[0] = 0;
-    copyBytes(z + 1, product + first, len);
     clearDigits(z, len + 1, maxPrec);
     r->length = static_cast<uint8_t>(len);
     r->sign = static_cast<int8_t>(a->sign * b->sign);
