@@ -8,8 +8,9 @@
 // sets of 256 operand pairs, cycled: "32" = 16 integer + 16 fraction digits,
 // "short" = values like 123.45, "32xshort" = a 32-digit value with a short
 // one.  Signs are random, so half the additions subtract magnitudes.  After
-// the runs a table prints the median time per operation of both and the
-// ratio ovbase / _Decimal128.
+// the runs a table prints the CPU time per operation of both (the median
+// when run with repetitions; CPU time, since the machine is often shared)
+// and the ratio ovbase / _Decimal128.
 //
 // Run: build/bench/bcd_arith_bench [--benchmark_repetitions=5]
 #include <benchmark/benchmark.h>

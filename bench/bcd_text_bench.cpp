@@ -4,7 +4,7 @@
 // "%.16f" and strfromd128 with the text's fraction digits), for 32-digit
 // numbers (16 integer and 16 fraction digits, random signs) and short ones
 // like 123.45.  After the run the ratio ovbase / peer is printed per
-// operation (medians when run with --benchmark_repetitions).
+// operation (CPU time; medians when run with --benchmark_repetitions).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>

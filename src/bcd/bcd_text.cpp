@@ -232,17 +232,22 @@ const Ch *takeDigits(ReadState &s, uint8_t *digits, const Ch *text, bool run) {
   const int maxPrec = max_precision;
   int position = s.nextPosition;
   int significant = s.significantLength;
-  do {
-    if (position > maxPrec) {
-      s.lost = s.pointSeen ? BCD_TRUNCATED : BCD_OVERFLOW;
-    } else {
-      const uint8_t digit = static_cast<uint8_t>(Traits::code(*text) - '0');
-      digits[position] = digit;
-      if (digit != 0) significant = position;
-      ++position;
-    }
+  // Digits that still have a position are stored; the rest only record
+  // the loss (the latest one deciding the bit).
+  bool more = true;
+  while (more && position <= maxPrec) {
+    const uint8_t digit = static_cast<uint8_t>(Traits::code(*text) - '0');
+    digits[position] = digit;
+    significant = digit != 0 ? position : significant;
+    ++position;
     ++text;
-  } while (run && isDigitCode(Traits::code(*text)));
+    more = run && isDigitCode(Traits::code(*text));
+  }
+  while (more) {
+    s.lost = s.pointSeen ? BCD_TRUNCATED : BCD_OVERFLOW;
+    ++text;
+    more = run && isDigitCode(Traits::code(*text));
+  }
   s.nextPosition = position;
   s.significantLength = significant;
   if (!s.pointSeen) s.integerDigits += text - first;
