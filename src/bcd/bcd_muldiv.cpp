@@ -221,19 +221,26 @@ int divideLimbs(uint32_t *u, int un, const uint32_t *vIn, int vn, uint32_t *q) {
                        static_cast<double>(u[j + vn - 2]);
     int64_t qhat = static_cast<int64_t>(top * reciprocal);
     if (qhat >= static_cast<int64_t>(base)) qhat = static_cast<int64_t>(base) - 1;
-    // u[j .. j + vn] -= qhat * v, limb by limb with a signed carry.
-    int64_t carry = 0;
+    // u[j .. j + vn] -= qhat * v.  Each product limb splits into a low
+    // and a high part on its own; only the borrow (0 to 2, taken without
+    // branches) runs from limb to limb.
+    int64_t borrow = 0;
+    uint64_t previousHigh = 0;
     for (int i = 0; i < vn; ++i) {
-      int64_t t = static_cast<int64_t>(u[i + j]) - qhat * static_cast<int64_t>(v[i]) + carry;
-      carry = t / static_cast<int64_t>(base);
-      t -= carry * static_cast<int64_t>(base);
-      // A negative remainder borrows one more from the next limb (without
-      // a branch: the sign decides half the time).
-      const int64_t negative = t >> 63;
+      const uint64_t product = static_cast<uint64_t>(qhat) * v[i];
+      const uint64_t high = product / base;
+      const uint64_t low = product - high * base;
+      int64_t t = static_cast<int64_t>(u[i + j]) - static_cast<int64_t>(low + previousHigh) - borrow;
+      int64_t negative = t >> 63;
       t += negative & static_cast<int64_t>(base);
-      carry += negative;
+      borrow = -negative;
+      negative = t >> 63;
+      t += negative & static_cast<int64_t>(base);
+      borrow -= negative;
       u[i + j] = static_cast<uint32_t>(t);
+      previousHigh = high;
     }
+    const int64_t carry = -static_cast<int64_t>(previousHigh) - borrow;
     int64_t high = static_cast<int64_t>(u[j + vn]) + carry;
     while (high < 0) {  // the estimate was too large: add the divisor back
       --qhat;
