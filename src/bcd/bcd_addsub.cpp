@@ -5,7 +5,9 @@
  * Each operation has a reference path that follows the digit-by-digit
  * method (copies of the operands, alignment by shifting, one digit per step)
  * and a fast path that reads the operands in place, shifted virtually, and
- * adds eight digits per machine word.  The fast path is taken only where its
+ * adds eight digits per machine word: results of up to 32 positions in four
+ * words held in registers and stored once, longer ones through a staging
+ * area.  The fast path is taken only where its
  * result is byte-for-byte the reference result; everything else (operands
  * that need normalizing, alignment that loses digits, bytes that are not
  * digits) goes the reference way.
