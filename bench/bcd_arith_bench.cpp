@@ -1,166 +1,116 @@
-// Decimal arithmetic speed: ovbase's bcd_add, bcd_sub, bcd_mult, bcd_div and
-// bcd_compare against GCC's _Decimal128 (libgcc's decimal code) doing the
-// same arithmetic on the same values in the same run.
+// Decimal arithmetic speed: bcd_add, bcd_sub, bcd_mult, bcd_div and
+// bcd_compare against GCC's _Decimal128 doing the same arithmetic on the
+// same values in the same run.
 //
-// Operands: "32" = 16 integer + 16 fraction digits, random signs; "short" =
-// values like 123.45.  All seeded.  After the runs a table prints the median
-// time per operation of both and the ratio ovbase / _Decimal128.
+// Operands arrive as a program reading a ledger gets them: seeded texts
+// parsed once, by bcd_fromChar for ovbase and by libdfp's strtod128 for
+// _Decimal128 (so each value carries the exponent its text gives).  Three
+// sets of 256 operand pairs, cycled: "32" = 16 integer + 16 fraction digits,
+// "short" = values like 123.45, "32xshort" = a 32-digit value with a short
+// one.  Signs are random, so half the additions subtract magnitudes.  After
+// the runs a table prints the CPU time per operation of both (the median
+// when run with repetitions; CPU time, since the machine is often shared)
+// and the ratio ovbase / _Decimal128.
 //
-// Run: build-xxx/bench/bcd_arith_bench [--benchmark_repetitions=5]
+// Run: build/bench/bcd_arith_bench [--benchmark_repetitions=5]
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <map>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "bcd_peers.h"
 #include "ovbase/bcd.h"
 
 namespace {
 
-typedef float Dec128 __attribute__((mode(TD)));  // GCC's _Decimal128 in C++
+using bcdbench::Dec128;
 
-constexpr int kPool = 1024;  // operand pairs cycled through (power of two)
+constexpr size_t kPairs = 256;  // a power of two: cycled with a mask
+
+enum Set { kLong, kShort, kMixed };
+constexpr const char *kSetNames[] = {"32", "short", "32xshort"};
+enum Op { kAdd, kSub, kMult, kDiv, kCompare };
+constexpr const char *kOpNames[] = {"add", "sub", "mult", "div", "compare"};
 
 struct Operands {
   std::vector<std::vector<uint8_t>> a, b;  // ovbase numbers
-  std::vector<Dec128> da, db;              // the same values as _Decimal128
+  std::vector<Dec128> da, db;              // the same texts as _Decimal128
+
+  void add(const std::string &x, const std::string &y) {
+    for (const auto &[text, numbers, decimals] : {std::tie(x, a, da), std::tie(y, b, db)}) {
+      numbers.emplace_back(bcd_maxprec() + 5u, 0);
+      if (bcd_fromChar(text.c_str(), reinterpret_cast<BCD *>(numbers.back().data())) != 0) std::abort();
+      decimals.push_back(bcdbench::libdfp().strtod128(text.c_str(), nullptr));
+    }
+  }
 };
 
-// A number with intDigits + fracDigits random digits (first one nonzero) and
-// a random sign, as an ovbase record and as a _Decimal128.
-void makeValue(std::mt19937_64 &rng, int intDigits, int fracDigits, std::vector<uint8_t> &bcd,
-               Dec128 &dec) {
-  const int n = intDigits + fracDigits;
-  bcd.assign(bcd_maxprec() + 5u, 0);
-  BCD *x = reinterpret_cast<BCD *>(bcd.data());
-  x->length = static_cast<uint8_t>(n);
-  x->point = static_cast<int8_t>(intDigits);
-  x->sign = (rng() & 1) ? 1 : -1;
-  Dec128 value = 0;
-  for (int k = 1; k <= n; ++k) {
-    const int d = k == 1 ? 1 + static_cast<int>(rng() % 9) : static_cast<int>(rng() % 10);
-    x->digits[k] = static_cast<uint8_t>(d);
-    value = value * 10 + d;
-  }
-  for (int k = 0; k < fracDigits; ++k) value /= 10;  // exact: 34 digits suffice
-  dec = x->sign < 0 ? -value : value;
-}
-
-Operands makeOperands(int intDigits, int fracDigits, uint64_t seed) {
-  std::mt19937_64 rng(seed);
-  Operands ops;
-  ops.a.resize(kPool);
-  ops.b.resize(kPool);
-  ops.da.resize(kPool);
-  ops.db.resize(kPool);
-  for (int i = 0; i < kPool; ++i) {
-    makeValue(rng, intDigits, fracDigits, ops.a[i], ops.da[i]);
-    makeValue(rng, intDigits, fracDigits, ops.b[i], ops.db[i]);
-  }
-  return ops;
-}
-
-const Operands &operands(bool full) {
-  static const Operands full32 = makeOperands(16, 16, 20261206);
-  static const Operands small = makeOperands(3, 2, 12345);
-  return full ? full32 : small;
+const Operands &operands(Set set) {
+  static const std::vector<Operands> sets = [] {
+    const auto longTexts = bcdbench::makeTexts(2 * kPairs, 16, 16, 20261206);
+    const auto shortTexts = bcdbench::makeTexts(2 * kPairs, 3, 2, 12345);
+    std::vector<Operands> s(3);
+    for (size_t i = 0; i < kPairs; ++i) {
+      s[kLong].add(longTexts[2 * i], longTexts[2 * i + 1]);
+      s[kShort].add(shortTexts[2 * i], shortTexts[2 * i + 1]);
+      s[kMixed].add(longTexts[2 * i], shortTexts[2 * i + 1]);
+    }
+    return s;
+  }();
+  return sets[set];
 }
 
 const BCD *num(const std::vector<uint8_t> &v) { return reinterpret_cast<const BCD *>(v.data()); }
 
-enum Op { kAdd, kSub, kMult, kDiv, kCompare };
-
-void ovbase(benchmark::State &state, Op op, bool full) {
-  const Operands &ops = operands(full);
+void ovbase(benchmark::State &state, Op op, Set set) {
+  const Operands &ops = operands(set);
   std::vector<uint8_t> result(bcd_maxprec() + 5u, 0);
   BCD *r = reinterpret_cast<BCD *>(result.data());
-  int i = 0;
+  size_t i = 0;
   for (auto _ : state) {
     const BCD *a = num(ops.a[i]);
     const BCD *b = num(ops.b[i]);
     switch (op) {
-      case kAdd:
-        benchmark::DoNotOptimize(bcd_add(a, b, r));
-        break;
-      case kSub:
-        benchmark::DoNotOptimize(bcd_sub(a, b, r));
-        break;
-      case kMult:
-        benchmark::DoNotOptimize(bcd_mult(a, b, r));
-        break;
-      case kDiv:
-        benchmark::DoNotOptimize(bcd_div(a, b, r));
-        break;
-      case kCompare:
-        benchmark::DoNotOptimize(bcd_compare(a, b));
-        break;
+      case kAdd: benchmark::DoNotOptimize(bcd_add(a, b, r)); break;
+      case kSub: benchmark::DoNotOptimize(bcd_sub(a, b, r)); break;
+      case kMult: benchmark::DoNotOptimize(bcd_mult(a, b, r)); break;
+      case kDiv: benchmark::DoNotOptimize(bcd_div(a, b, r)); break;
+      case kCompare: benchmark::DoNotOptimize(bcd_compare(a, b)); break;
     }
     benchmark::ClobberMemory();
-    i = (i + 1) & (kPool - 1);
+    i = (i + 1) & (kPairs - 1);
   }
 }
 
-void decimal128(benchmark::State &state, Op op, bool full) {
-  const Operands &ops = operands(full);
-  int i = 0;
+void decimal128(benchmark::State &state, Op op, Set set) {
+  const Operands &ops = operands(set);
+  size_t i = 0;
   for (auto _ : state) {
     Dec128 a = ops.da[i];
     Dec128 b = ops.db[i];
     benchmark::DoNotOptimize(a);
     benchmark::DoNotOptimize(b);
+    Dec128 r = 0;
+    int c = 0;
     switch (op) {
-      case kAdd: {
-        Dec128 r = a + b;
-        benchmark::DoNotOptimize(r);
-        break;
-      }
-      case kSub: {
-        Dec128 r = a - b;
-        benchmark::DoNotOptimize(r);
-        break;
-      }
-      case kMult: {
-        Dec128 r = a * b;
-        benchmark::DoNotOptimize(r);
-        break;
-      }
-      case kDiv: {
-        Dec128 r = a / b;
-        benchmark::DoNotOptimize(r);
-        break;
-      }
-      case kCompare: {
-        int c = (a > b) - (a < b);
-        benchmark::DoNotOptimize(c);
-        break;
-      }
+      case kAdd: r = a + b; break;
+      case kSub: r = a - b; break;
+      case kMult: r = a * b; break;
+      case kDiv: r = a / b; break;
+      case kCompare: c = (a > b) - (a < b); break;
     }
-    i = (i + 1) & (kPool - 1);
+    benchmark::DoNotOptimize(r);
+    benchmark::DoNotOptimize(c);
+    i = (i + 1) & (kPairs - 1);
   }
 }
 
-const char *opName(Op op) {
-  switch (op) {
-    case kAdd:
-      return "add";
-    case kSub:
-      return "sub";
-    case kMult:
-      return "mult";
-    case kDiv:
-      return "div";
-    case kCompare:
-      return "compare";
-  }
-  return "?";
-}
-
-// Collects the per-iteration times so that the summary can pair them up.
-class SummaryReporter : public benchmark::ConsoleReporter {
+// Console output as usual, remembering each benchmark's time (the median
+// when repetitions are asked for) so that the table can pair them up.
+class TableReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run> &runs) override {
     ConsoleReporter::ReportRuns(runs);
@@ -168,29 +118,33 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       if (run.error_occurred) continue;
       const std::string &name = run.run_name.function_name;
       if (run.run_type == Run::RT_Iteration) {
-        times_[name].push_back(run.GetAdjustedRealTime());
+        times_[name].push_back(run.GetAdjustedCPUTime());
       } else if (run.aggregate_name == "median") {
-        medians_[name] = run.GetAdjustedRealTime();
+        medians_[name] = run.GetAdjustedCPUTime();
       }
     }
   }
-  void PrintSummary() const {
-    std::printf("\n%-14s %12s %14s %10s\n", "operation", "ovbase ns", "_Decimal128 ns", "ratio");
-    for (const char *size : {"32", "short"}) {
-      for (Op op : {kAdd, kSub, kMult, kDiv, kCompare}) {
-        const std::string suffix = std::string(opName(op)) + "/" + size;
-        const double ov = median("ovbase/" + suffix);
-        const double dec = median("decimal128/" + suffix);
-        if (ov <= 0 || dec <= 0) continue;
-        std::printf("%-14s %12.1f %14.1f %10.2f\n", suffix.c_str(), ov, dec, ov / dec);
+
+  void printTable() const {
+    std::printf("\n| op | 32 digits (16+16) | short (123.45) | 32-digit x short |\n|---|---|---|---|\n");
+    for (int op = kAdd; op <= kCompare; ++op) {
+      std::printf("| %s |", kOpNames[op]);
+      for (int set = kLong; set <= kMixed; ++set) {
+        const std::string suffix = std::string(kOpNames[op]) + "/" + kSetNames[set];
+        const double ov = median("ovbase/" + suffix), dec = median("decimal128/" + suffix);
+        if (ov <= 0 || dec <= 0) {
+          std::printf(" - |");
+        } else {
+          std::printf(" %.1f ns vs %.1f (%.2fx) |", ov, dec, ov / dec);
+        }
       }
+      std::printf("\n");
     }
   }
 
  private:
   double median(const std::string &name) const {
-    auto m = medians_.find(name);
-    if (m != medians_.end()) return m->second;
+    if (auto m = medians_.find(name); m != medians_.end()) return m->second;
     auto it = times_.find(name);
     if (it == times_.end() || it->second.empty()) return -1;
     std::vector<double> v = it->second;
@@ -204,17 +158,20 @@ class SummaryReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char **argv) {
-  for (bool full : {true, false}) {
-    for (Op op : {kAdd, kSub, kMult, kDiv, kCompare}) {
-      const std::string suffix = std::string(opName(op)) + "/" + (full ? "32" : "short");
-      benchmark::RegisterBenchmark(("ovbase/" + suffix).c_str(), ovbase, op, full);
-      benchmark::RegisterBenchmark(("decimal128/" + suffix).c_str(), decimal128, op, full);
+  for (int set = kLong; set <= kMixed; ++set) {
+    for (int op = kAdd; op <= kCompare; ++op) {
+      // The mixed set measures the two operations whose work depends on both lengths.
+      if (set == kMixed && op != kMult && op != kDiv) continue;
+      const std::string suffix = std::string(kOpNames[op]) + "/" + kSetNames[set];
+      benchmark::RegisterBenchmark(("ovbase/" + suffix).c_str(), ovbase, Op(op), Set(set));
+      benchmark::RegisterBenchmark(("decimal128/" + suffix).c_str(), decimal128, Op(op), Set(set));
     }
   }
   benchmark::Initialize(&argc, argv);
-  SummaryReporter reporter;
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  TableReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintSummary();
+  reporter.printTable();
   benchmark::Shutdown();
   return 0;
 }

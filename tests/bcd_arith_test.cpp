@@ -77,8 +77,10 @@ TEST_F(BcdArith, DocumentedCases) {
       {'d', "0.05#1", "0", 0, "0"}, {'u', "-0.5#1", "0", 0, "0"}, {'d', "-0.5#1", "0", 0, "-1", 1},
       {'u', "3.0#1", "0", 0, "3", 1}, {'u', "05@0#1", "0", 0, "1", 1}, {'d', "05@0#1", "0", 0, "0"},
       {'d', "1@3#1", "0", 0, "100", 1}, {'u', "1@41#1", "0", 0, top.c_str(), 1},
-      // Products keep fraction zeros; zero products are canonical.
-      {'*', "1.5", "2", 0, "3.0"}, {'*', "05@0", "3", 0, "0.15"}, {'*', "7#2", "0", O, "0"},
+      // Products keep fraction zeros; a zero product is length 0, point 0,
+      // sign +1 and stores its bits like any other product.
+      {'*', "1.5", "2", 0, "3.0"}, {'*', "05@0", "3", 0, "0.15"}, {'*', "7#2", "0", O, "0~", O},
+      {'*', "-0@1#1", "5#2", T | O, "0~", T | O}, {'*', "0", "0", 0, "0"},
       {'*', "9999999999999999", "9999999999999999", O, "99999999999999980000000000000001", O},
       // 33 positions: the last is skipped and the length capped at 32
       // before the leading zero goes, leaving 31 digits.
@@ -95,15 +97,23 @@ TEST_F(BcdArith, DocumentedCases) {
       // normalizing (1E16 / 5 = 2E15 still reports it).
       {'/', "1E16", "5", T | O, "2000000000000000"}, {'/', "1E16", "50", 0, "200000000000000"},
       {'/', "1E17", "1.1", T | O, "90909090909090909.09090909090909"}, {'/', "0025@1", "5", 0, "0.005"},
+      // Exactly max_precision - max_scale integer digits is in range, one
+      // more is not: one-digit and longer divisors, at two limit pairs.
+      {'/', "1E15", "5", 0, "200000000000000"}, {'/', "9999999999999999", "1", 0, "9999999999999999"},
+      {'/', "1E15", "0.25", 0, "4000000000000000"}, {'/', "1E16", "0.25", T | O, "40000000000000000"},
+      {'/', "9999999999999999", "1.1", 0, "9090909090909090"},
+      {'/', "99999999999999990", "1.1", T | O, "90909090909090900"},
+      {'/', "1E6", "5", 0, "200000", 0, 10, 3}, {'/', "1E7", "5", T | O, "2000000", 0, 10, 3},
+      {'/', "9999999", "1.1", 0, "9090908.181", 0, 10, 3}, {'/', "1E7", "1.1", 0, "9090909.09", 0, 10, 3}, {'/', "1E8", "1.1", T | O, "90909090.9", 0, 10, 3},
       // Division by zero writes only the status byte of the result.
       {'/', "1#1", "0", BCD_DIVZERO | T, "-42.5", BCD_DIVZERO | T}, {'/', "1", "-000@1", BCD_DIVZERO, "-42.5", BCD_DIVZERO},
       // One position: 3 x 4 keeps only the carry the skipped position never
       // made.  255 digits: 1/3 has 254 threes after a leading zero position.
-      {'*', "3", "4", T, "0", 0, 1, 0}, {'/', "1", "3", T | O, third.c_str(), 0, 255, 255},
+      {'*', "3", "4", T, "0~", T, 1, 0}, {'/', "1", "3", T | O, third.c_str(), 0, 255, 255},
       // Points beyond the signed byte: kept at 127 with BCD_OVERFLOW (the
       // digits stay, so the value is off by the missing powers of ten), or
       // the canonical zero with BCD_TRUNCATED.
-      {'*', "1E100", "1E100", O, "1e126", O, 255, 0}, {'*', "1E-100", "1E-100", T, "0", 0, 255, 0},
+      {'*', "1E100", "1E100", O, "1e126", O, 255, 0}, {'*', "1E-100", "1E-100", T, "0~", T, 255, 0},
       {'+', "9@127", "1E126", O, "10e125", 0, 255, 0}, {'/', "1E100", "1E-100", O, clamped.c_str(), 0, 255, 0},
   };
   for (const Row &c : rows) {
@@ -121,6 +131,8 @@ TEST_F(BcdArith, PackBytesAndUnpack) {
       {"-0@1", 3, 1, 0, "0301C00000C0", "0"},         {"1E40", 5, 0, O, "0500C2000000C2", "0"},
       {"0", 2, 5, 0, "0205C000C0", "0"}, {"0.0012", 2, 4, 0, "0204C012C0", "0.0012"},
       {"0.05", 32, 0, T, "2000C1" "00000000000000000000000000000000" "C1", "0"},
+      // A packing that keeps no digit is the positive zero, whatever the sign.
+      {"-0.05", 5, 0, T, "0500C1000000C1", "0"}, {"-1E40", 5, 0, O, "0500C2000000C2", "0"},
   };
   const char *hexDigits = "0123456789ABCDEF";
   for (const auto &c : rows) {

@@ -2,15 +2,41 @@
 // point: records, overflow and truncation bits, the low bits kept on
 // overflow, tiny and large limits, and seeded properties against the
 // machine's own formatting.
+#include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <random>
+#include <thread>
 
 #include "bcd_testing.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#define OV_TEST_LEAK_CHECKS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#include <sanitizer/lsan_interface.h>
+#define OV_TEST_LEAK_CHECKS 1
+#endif
+#endif
 
 namespace {
 
 using namespace bcdtest;
+
+// The C library keeps the locale search path it reads from LOCPATH for the
+// rest of the process; the leak checker is told to ignore what it takes
+// (per thread).
+struct LibraryLocaleAllocations {
+#ifdef OV_TEST_LEAK_CHECKS
+  LibraryLocaleAllocations() { __lsan_disable(); }
+  ~LibraryLocaleAllocations() { __lsan_enable(); }
+#else
+  ~LibraryLocaleAllocations() {}
+#endif
+};
 using BcdConvert = Fixture;
 constexpr int T = BCD_TRUNCATED, O = BCD_OVERFLOW;
 
@@ -144,6 +170,70 @@ TEST_F(BcdConvert, RandomValuesRoundTrip) {
     ASSERT_EQ(bcd_toDouble(x, &back), x->length > 15 ? T : 0) << buf;
     ASSERT_TRUE(bcd_toChar(x, written, sizeof written) == 0 && back == std::atof(written)) << written;
   }
+}
+
+// A comma-decimal locale compiled into a temporary folder: the float
+// conversions give exactly what they give under the C locale, the process's
+// locale stays as it was, and a thread with its own comma locale converts
+// the same.  Skipped (with the reason) where the locale cannot be made.
+TEST_F(BcdConvert, FloatConversionsIgnoreTheLocale) {
+  char folder[] = "/tmp/bcd_locale_XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  struct Cleanup { const char *path; ~Cleanup() { std::filesystem::remove_all(path); } } cleanup{folder};
+  const std::string make = "localedef -i de_DE -f UTF-8 " + std::string(folder) + "/de_DE.UTF-8 >/dev/null 2>&1";
+  const int made = std::system(make.c_str());
+  const LibraryLocaleAllocations ignoreLibraryAllocations;
+  ASSERT_EQ(setenv("LOCPATH", folder, 1), 0);
+  char probe[16];
+  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr || (std::snprintf(probe, sizeof probe, "%.1f", 1.5), std::string(probe) != "1,5"))
+    GTEST_SKIP() << "no comma-decimal locale: localedef -i de_DE exited with " << made;
+  std::setlocale(LC_ALL, "C");
+
+  // Reference results under the C locale: a table, then seeded values.
+  std::mt19937_64 rng(31337);
+  std::vector<double> values = {1.5, -2.75, 0.1, 123.456, 1e-5, -12345678.125, 0, 1e15, 7e-15};
+  for (int i = 0; i < 2000; ++i) values.push_back(std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 100) - 90));
+  struct Result { int fromRet; std::vector<uint8_t> bytes; int toRet; double back; int floatRet; float backFloat; };
+  const auto convert = [](double v) {
+    Num x;
+    Result r{bcd_fromDouble(v, x), {}, 0, 0, 0, 0};
+    r.bytes = x.bytes;
+    r.toRet = bcd_toDouble(x, &r.back);
+    r.floatRet = bcd_fromFloat(static_cast<float>(v), x) | bcd_toFloat(x, &r.backFloat);
+    return r;
+  };
+  std::vector<Result> expected;
+  for (double v : values) expected.push_back(convert(v));
+  EXPECT_TRUE(expected[0].fromRet == 0 && expected[0].back == 1.5 && expected[1].back == -2.75);
+
+  const auto sameAsC = [&](const char *where) {
+    int wrong = 0;
+    for (size_t i = 0; i < values.size(); ++i) {
+      const Result r = convert(values[i]);
+      const Result &e = expected[i];
+      if (r.fromRet != e.fromRet || r.bytes != e.bytes || r.toRet != e.toRet || r.back != e.back || r.floatRet != e.floatRet ||
+          r.backFloat != e.backFloat)
+        ADD_FAILURE() << where << ": " << values[i] << " converts differently", ++wrong;
+      if (wrong > 5) break;
+    }
+  };
+  ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+  sameAsC("process locale");
+  std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+  EXPECT_EQ(std::string(probe) + " " + std::setlocale(LC_NUMERIC, nullptr), "1,5 de_DE.UTF-8") << "the locale was changed";
+
+  // A thread of the C process with a comma locale of its own.
+  std::setlocale(LC_ALL, "C");
+  std::thread worker([&] {
+    const LibraryLocaleAllocations ignoreThreadAllocations;
+    const locale_t comma = newlocale(LC_ALL_MASK, "de_DE.UTF-8", static_cast<locale_t>(nullptr));
+    ASSERT_NE(comma, static_cast<locale_t>(nullptr));
+    const locale_t before = uselocale(comma);
+    sameAsC("thread locale");
+    uselocale(before);
+    freelocale(comma);
+  });
+  worker.join();
 }
 
 }  // namespace

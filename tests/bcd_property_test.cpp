@@ -1,6 +1,7 @@
 // Seeded property tests for the decimal core: results against exact
 // __int128 arithmetic on values scaled by 10^16, and the fast paths against
 // the literal digit-by-digit paths, byte for byte, under several limits.
+#include <cstring>
 #include <random>
 
 #include "bcd_testing.h"
@@ -61,7 +62,7 @@ TEST_F(BcdProperty, ProductsAreExactOrReportWhatTheyLose) {
     const std::string what = str(A) + " * " + str(B);
     const int bits = bcd_mult(a, b, r);
     const bool shortened = a->length + b->length > 32, overflow = bits & BCD_OVERFLOW;
-    ASSERT_TRUE(normalized(r) && r->status == (r->length ? bits : 0) && ((bits & BCD_TRUNCATED) != 0) == shortened) << what;
+    ASSERT_TRUE(normalized(r) && r->status == bits && ((bits & BCD_TRUNCATED) != 0) == shortened) << what;
     ASSERT_TRUE(r->length == 0 || (overflow == (r->point > 16) && r->sign == signOf(A) * signOf(B))) << what;
     // Not cut: exact, the digit strings multiply and the last digits' weights add.
     if (shortened || A == 0 || B == 0) continue;
@@ -82,6 +83,40 @@ TEST_F(BcdProperty, QuotientsAreTruncatedNotRounded) {
     ASSERT_TRUE(toScaled(q, places) == A * pow10(places) / B) << str(A) << " / " << str(B);
     ASSERT_TRUE(normalized(q) && (q->length <= q->point || q->digits[q->length] != 0));
   }
+}
+
+// Packed under one precision and scale, the bytes order like the values kept
+// whenever the two packings report the same bits, and like the values
+// themselves when neither lost anything (the status byte sits before the
+// digits, so with different bits it decides the order instead).
+TEST_F(BcdProperty, PackedBytesSortLikeTheValues) {
+  std::mt19937_64 rng(8080);
+  const auto order = [](int v) { return v < 0 ? -1 : v > 0; };
+  int exact = 0;
+  for (int iter = 0; iter < 30000; ++iter) {
+    const int precision = 1 + static_cast<int>(rng() % 12), scale = static_cast<int>(rng() % 9);
+    // Half the pairs fit the packing (nothing lost), half need not.
+    const bool fit = rng() & 1;
+    const int ints = fit ? std::max(precision - scale, 0) : 8, fracs = fit ? std::min(scale, precision) : 8;
+    Num a = fromScaled(randomScaled(rng, ints, fracs), rng() & 1), b = fromScaled(randomScaled(rng, ints, fracs), rng() & 1);
+    if (rng() % 4 == 0) b = fromScaled(-toScaled(a, 16), false);  // equal magnitudes, often lost to zero
+    uint8_t pa[16], pb[16];
+    const int bitsA = bcd_pack(a, pa, precision, scale), bitsB = bcd_pack(b, pb, precision, scale);
+    const size_t bytes = (precision + 1) / 2 + 4;
+    if (bitsA != bitsB) continue;
+    Num keptA, keptB;
+    ASSERT_TRUE(bcd_unpack(pa, keptA, 0) == 0 && bcd_unpack(pb, keptB, 0) == 0);
+    const std::string what = show(a) + " vs " + show(b) + " at " + std::to_string(precision) + "/" + std::to_string(scale);
+    ASSERT_EQ(order(std::memcmp(pa, pb, bytes)), order(bcd_compare(keptA, keptB))) << what;
+    if (bitsA != 0) continue;
+    ++exact;
+    ASSERT_EQ(order(std::memcmp(pa, pb, bytes)), order(bcd_compare(a, b))) << what;
+  }
+  EXPECT_GT(exact, 5000);
+  // Different bits: a truncated 1.5 packs after 2.
+  uint8_t one[8], two[8];
+  ASSERT_EQ(bcd_pack(N("1.5"), one, 5, 0) - bcd_pack(N("2"), two, 5, 0), BCD_TRUNCATED);
+  EXPECT_GT(std::memcmp(one, two, 7), 0);
 }
 
 // ---- Fast paths against the literal paths ----------------------------------
@@ -120,6 +155,9 @@ TEST_F(BcdProperty, FastPathsMatchTheLiteralPaths) {
       {32, 16, 30000, 0, 0}, {32, 16, 20000, 1, 0}, {255, 255, 3000, 0, 0}, {64, 20, 8000, 1, 0}, {10, 3, 8000, 0, 0},
       {1, 0, 8000, 0, 0},    {0, 0, 8000, 0, 0},    {40, 60, 8000, 0, 0},   {17, 16, 8000, 0, 0}, {32, 16, 3000, 0, 1},
       {64, 32, 3000, 0, 1},  {255, 127, 300, 0, 1}, {255, 0, 3000, 0, 0},
+      // Just past the 32 positions kept in registers: a carry out of a
+      // full 32-position sum lands in position 33.
+      {33, 16, 8000, 1, 0},  {33, 16, 3000, 0, 1},  {48, 24, 8000, 0, 0},  {31, 15, 8000, 0, 0},
   };
   uint64_t seed = 1;
   for (const auto &run : runs) {

@@ -35,6 +35,7 @@ std::string writeOut(const BCD *x, uint32_t size = 600, int *result = nullptr) {
 
 template <typename Ch>
 class BcdText : public Fixture {};
+using BcdReadFloor = Fixture;
 using CharTypes = ::testing::Types<char, wchar_t>;
 TYPED_TEST_SUITE(BcdText, CharTypes);
 
@@ -65,6 +66,9 @@ TYPED_TEST(BcdText, ReadsTheGrammar) {
       {"-1e-2147483648", 3, "+@0", 0},
       {"1e127", 2, "+1" + z126 + "0@127", 3, 255, 255}, {seven128, 2, "+" + seven128 + "@127", 3, 255, 255},
       {"1e-129", 1, "+1" + z126 + "@-128", 3, 255, 255}, {"-1e-130", 1, "+@0", 0, 255, 255},
+      // Zeros after the point count: a first digit at 10^-129 is kept, one at
+      // 10^-130 is below the floor.
+      {"0." + z126 + "007", 0, "+" + z126 + "007@0", 3, 255, 255}, {"-0." + z126 + "0007", 1, "+@0", 0, 255, 255},
       // Tiny limits.
       {"123.45", 3, "+1@3", 3, 1, 0}, {"0.7", 1, "+@0", 3, 1, 0}, {"5", 2, "+@1", 3, 0, 0}, {"-0.5e3", 3, "-@3", 3, 0, 0},
   };
@@ -75,6 +79,32 @@ TYPED_TEST(BcdText, ReadsTheGrammar) {
     const int ret = readInto<TypeParam>(c.text, x);
     EXPECT_EQ(std::to_string(ret) + " " + rec(x) + "/" + std::to_string(x->status),
               std::to_string(c.ret) + " " + c.record + "/" + std::to_string(c.status)) << c.text;
+  }
+}
+
+// Whatever the reader makes, every function sees the same number: zero for
+// one is zero for all of them, also for first digits near the point byte's
+// floor (leading fraction zeros, exponents) under limits that keep them.
+TEST_F(BcdReadFloor, EveryFunctionSeesTheSameNumber) {
+  const int limits[][2] = {{255, 255}, {200, 150}, {160, 140}};
+  for (const auto &l : limits) {
+    ASSERT_EQ(bcd_setGlobals(l[0], l[1]), 0);
+    for (int zeros = 118; zeros <= 136; ++zeros)
+      for (const char *tail : {"7", "70", "0007", "7e-1", "7e1", "07e-2"}) {
+        const std::string text = "0." + std::string(zeros, '0') + tail;
+        Num x, zero, sum, rounded;
+        const int ret = bcd_fromChar(text.c_str(), x);
+        char written[600];
+        ASSERT_EQ(bcd_toChar(x, written, sizeof written), 0) << text;
+        bcd_add(x, zero, sum);
+        rounded.bytes = x.bytes;
+        bcd_ceiling(rounded);
+        const bool isZero = bcd_isZero(x) != 0;
+        const std::string what = text + " at " + std::to_string(l[0]) + " gave " + std::to_string(ret) + " " + written;
+        EXPECT_TRUE(isZero == (bcd_compare(x, zero) == 0) && isZero == (std::string(written) == "0")) << what;
+        EXPECT_TRUE(isZero == (bcd_isZero(sum) != 0) && isZero == (bcd_isZero(rounded) != 0)) << what;
+        EXPECT_TRUE(isZero ? show(x) == "0" && ret == BCD_TRUNCATED : ret == 0 || ret == BCD_TRUNCATED) << what;
+      }
   }
 }
 
@@ -106,7 +136,10 @@ TYPED_TEST(BcdText, CutsToTheBuffer) {
       {"1e40", 50, "10000000000000000000000000000000", 0},  // 32 digit positions of 41
       {"-12.5", 6, "-12.5", 0}, {"-12.5", 5, "-12", C}, {"-12.5", 3, "-0", C}, {"-12.5", 2, "", C},
       {"-12.5", 0, "<nothing>", C}, {"12.5", 5, "12.5", 0, "12", C}, {"12.5", 2, "0", C, "", C}, {"100", 4, "10", C, "1", C},
-      {"0", 2, "0", 0, "", C}, {"0.125", 6, "0.125", 0, "0.12", C}, {"0.125", 5, "0.12", C, "0.1", C}, {"0.125", 1, "", C},
+      // Below 1 the room counts exactly what is written, so a text that fits
+      // whole is never cut, narrow or wide.
+      {"0", 2, "0", 0, "", C}, {"0.125", 6, "0.125", 0}, {"0.125", 5, "0.12", C}, {"0.125", 1, "", C},
+      {"0.005", 6, "0.005", 0}, {"0.005", 5, "0", C}, {"-0.005", 7, "-0.005", 0}, {"-0.005", 6, "0", C},
       {"-0.0052", 8, "-0.0052", 0}, {"-0.0052", 6, "0", C},
   };
   for (const auto &c : rows) {

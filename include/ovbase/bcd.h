@@ -9,11 +9,12 @@
  *    `length` holds 0.  Get one with bcd_allocate, give it back with
  *    bcd_free.
  *  - The canonical zero is length 0, point 0, sign +1, status 0 and all
- *    digit positions 0.  Every arithmetic result that is zero (sum,
- *    difference, product, quotient, rounding, unpacking) is the canonical
- *    zero, status byte included, even where the operands carried status
- *    bits (the bits are still returned).  The text reader keeps what it
- *    read: "-0" reads as length 0 with sign -1.  A number of length 0 is
+ *    digit positions 0.  A zero sum, difference, quotient, rounding or
+ *    unpacking is the canonical zero, status byte included, even where the
+ *    operands carried status bits (the bits are still returned).  A zero
+ *    product is length 0, point 0, sign +1 and zero digits with the
+ *    product's bits in its status byte, like every product.  The text
+ *    reader keeps what it read: "-0" reads as length 0 with sign -1.  A number of length 0 is
  *    zero whatever its other bytes say; a zero whose sign byte is -1 or 0
  *    (from "-0", bcd_chgSign or bcd_allocate) adds and subtracts as plain
  *    zero.
@@ -21,12 +22,14 @@
  *    max_precision, so no function reads or writes outside a number's
  *    max_precision + 5 bytes.  Bytes that are not digits 0-9 give
  *    unspecified digits but never a fault.
- *  - The point byte is signed 8-bit.  A result whose first digit would weigh
- *    more than 10^127 keeps point 127 and reports BCD_OVERFLOW (its value is
- *    then wrong by the missing powers of ten); one whose first digit would
- *    weigh less than 10^-128 becomes the canonical zero and reports
- *    BCD_TRUNCATED.  This matters only for large limits or repeated
- *    products of very large or very small numbers.
+ *  - The point byte is signed 8-bit.  A number made by any function (the
+ *    text and float readers included) whose point, once normalized, would
+ *    lie above 127 keeps point 127 and reports BCD_OVERFLOW (its value is
+ *    then wrong by the missing powers of ten); one whose normalized point
+ *    would lie below -128 (its first nonzero digit weighing less than
+ *    10^-129) becomes the canonical zero and reports BCD_TRUNCATED, so every
+ *    function sees the same value.  This matters only for large limits or
+ *    repeated products of very large or very small numbers.
  *  - Working copies live on the stack: no arithmetic function allocates, so
  *    none can fail for want of memory.  bcd_allocate is the only decimal
  *    function of this group that takes heap memory.
@@ -40,6 +43,8 @@
  *    are set with bcd_setGlobals before any number is allocated and before
  *    other threads do decimal work; they must not be raised while numbers
  *    exist.  Otherwise numbers belong to one thread at a time; no locks.
+ *    Every function, the floating-point conversions included, may run in
+ *    several threads at once on distinct numbers.
  *  - Null number pointers are not accepted.
  */
 #ifndef OVBASE_BCD_H
@@ -109,6 +114,12 @@ OV_API void bcd_chgSign(BCD *x);
    (ceil(precision / 2) + 4 bytes): p, s, a status byte (0x80 for zero or a
    positive number, 0x40 always, plus the bits of the packing), the p digits
    two per byte (nines' complement when negative), the status byte again.
+   A packing that keeps no nonzero digit is the positive zero (0x80), also
+   for a negative x: -0.05 at scale 0 packs as +0 with BCD_TRUNCATED.
+   Under one precision and scale the packed bytes compare (memcmp) like
+   the values kept when both packings report the same bits, and like the
+   values themselves when neither lost anything; the status byte comes
+   before the digits, so bits that differ decide the order instead.
    The digits are x truncated to p - s integer and s fraction digits.
    Returns -1 when precision exceeds max_precision or scale exceeds
    max_scale (out untouched), else the bits of the packing:
@@ -175,8 +186,8 @@ OV_API void bcd_floor(BCD *x);
    cut product can hold max_precision - 1 digits).  Returns BCD_TRUNCATED when operands were
    cut, BCD_OVERFLOW when integer digits were cut or the product has more
    than max_precision - max_scale integer digits (all kept), plus the
-   operands' bits; the same bits are stored in r's status byte (0 for a zero
-   product).  The number of fraction digits is not checked. */
+   operands' bits; the same bits are stored in r's status byte, also when
+   the product is zero.  The number of fraction digits is not checked. */
 OV_API uint8_t bcd_mult(const BCD *a, const BCD *b, BCD *r);
 
 /* q = a / b truncated, normalized and without trailing zero fraction
@@ -222,8 +233,9 @@ OV_API uint8_t bcd_div(const BCD *a, const BCD *b, BCD *q);
    The point byte holds -128 .. 127, and the reader follows the family's rule
    for points beyond it: a point that would lie above 127 stays at 127 with
    BCD_OVERFLOW (the digits are kept; the value is too small by the missing
-   powers of ten), and a number whose point would lie below -128 (after the
-   scale cut) becomes the canonical zero with BCD_TRUNCATED.  Exponent
+   powers of ten), and a number whose normalized point would lie below -128
+   (after the scale cut, zeros read after the point counted) becomes the
+   canonical zero with BCD_TRUNCATED.  Exponent
    magnitudes too large for 32 bits saturate (they lie far outside that
    range anyway).
    Touches only the max_precision + 5 bytes of x, reads no character past
@@ -249,9 +261,11 @@ OV_API int bcd_fromWChar(const wchar_t *text, BCD *x);
    A number with fewer digit positions than integer digits (length below
    point) is written with its length digits only.
    Numbers below 1 ("0.", then -point zeros, then the digits): the size
-   check also counts the leading "0" and those zeros, so the text always
-   fits.  Too small a buffer loses least significant digits; with none left
-   the text is "0" (no sign), or empty when size is 1. */
+   check counts exactly the characters written, narrow or wide (the '-'
+   only for a negative number, the leading "0" and those zeros), so a text
+   that fits whole with its terminator is never cut: 0.005 fits 6
+   characters.  Too small a buffer loses least significant digits; with
+   none left the text is "0" (no sign), or empty when size is 1. */
 OV_API int bcd_toChar(const BCD *x, char *buffer, uint32_t size);
 OV_API int bcd_toWChar(const BCD *x, wchar_t *buffer, uint32_t size);
 
@@ -282,7 +296,9 @@ OV_API int bcd_fromUInt64(uint64_t value, BCD *x);
    digits than max_precision, or than the 127 a point byte can place,
    returns BCD_OVERFLOW and leaves x untouched.  The text buffer is large
    enough for every text the limits allow (up to 255 digits), so nothing is
-   cut for want of room. */
+   cut for want of room.  The result does not depend on the process's or
+   the thread's locale (a comma decimal point changes nothing), and no
+   locale setting is touched. */
 OV_API int bcd_fromFloat(float value, BCD *x);
 OV_API int bcd_fromDouble(double value, BCD *x);
 
@@ -305,8 +321,10 @@ OV_API int bcd_toUInt16(const BCD *x, uint16_t *out);
 OV_API int bcd_toUInt32(const BCD *x, uint32_t *out);
 OV_API int bcd_toUInt64(const BCD *x, uint64_t *out);
 
-/* Convert x to a floating-point value through text: bcd_toChar, then atof
-   (narrowed to float for bcd_toFloat).  Return BCD_TRUNCATED when x's
+/* Convert x to a floating-point value through text: bcd_toChar, then the C
+   library's reading of that text (narrowed to float for bcd_toFloat),
+   whatever the process's or the thread's locale, and touching no locale
+   setting.  Return BCD_TRUNCATED when x's
    length exceeds 15 (double) or 6 (float) digit positions, else 0.  The
    text buffer holds every text a number can produce, so BCD_TEXTCUT does
    not occur. */

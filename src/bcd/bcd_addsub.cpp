@@ -5,7 +5,9 @@
  * Each operation has a reference path that follows the digit-by-digit
  * method (copies of the operands, alignment by shifting, one digit per step)
  * and a fast path that reads the operands in place, shifted virtually, and
- * adds eight digits per machine word.  The fast path is taken only where its
+ * adds eight digits per machine word: results of up to 32 positions in four
+ * words held in registers and stored once, longer ones through a staging
+ * area.  The fast path is taken only where its
  * result is byte-for-byte the reference result; everything else (operands
  * that need normalizing, alignment that loses digits, bytes that are not
  * digits) goes the reference way.
@@ -56,15 +58,15 @@ uint8_t align(BCD *a, BCD *b) {
   if (len + shift > maxPrec) {
     if (shift > maxPrec) {
       bits = BCD_OVERFLOW;
-      std::memset(d, 0, maxPrec + 1);
+      clearBytes(d, maxPrec + 1);
     } else {
       bits = BCD_TRUNCATED;
       len = maxPrec - shift;
     }
   }
   if (shift <= maxPrec) {
-    std::memmove(d + shift, d, len + 1);
-    std::memset(d, 0, shift);
+    moveBytes(d + shift, d, len + 1);
+    clearBytes(d, shift);
   }
   int common = len + shift > m ? len + shift : m;
   if (common > maxPrec) common = maxPrec;
@@ -123,7 +125,7 @@ uint8_t addbcds(BCD *a, BCD *b, BCD *r) {
     carry = t / 10;
   }
   z[0] = static_cast<uint8_t>(carry);
-  std::memset(z + len + 1, 0, max_precision - len);
+  clearBytes(z + len + 1, max_precision - len);
   bits |= normalize(r);
   if (carry != 0 && len == max_precision) bits |= BCD_TRUNCATED;
   return static_cast<uint8_t>(bits | rangeBits(r));
@@ -160,7 +162,7 @@ uint8_t subbcds(BCD *a, BCD *b, BCD *r) {
     z[k] = static_cast<uint8_t>(t);
   }
   z[0] = 0;
-  std::memset(z + len + 1, 0, max_precision - len);
+  clearBytes(z + len + 1, max_precision - len);
   bits |= normalize(r);
   return static_cast<uint8_t>(bits | lost | rangeBits(r));
 }
@@ -226,7 +228,9 @@ struct Alignment {
 
 // Adds (Subtract = false) or subtracts x - y over positions length .. 1 of
 // the aligned operands into z, eight digits per word; z[0] gets the final
-// carry (or 0).  Returns false when a byte is not a digit.
+// carry (or 0).  z is a staging area with at least eight writable bytes
+// before position 0, so the head is stored as a whole word too.  Returns
+// false when a byte is not a digit.
 template <bool Subtract>
 [[gnu::always_inline]] inline bool combineDigits(const uint8_t *x, int sx, const uint8_t *y, int sy,
                                                  uint8_t *z, int length, int &carryOut) {
@@ -250,29 +254,170 @@ template <bool Subtract>
     bad |= badDigits(u) | badDigits(v);
     const uint64_t w = Subtract ? subWindows(u, v, carry) : addWindows(u, v, carry);
     carry = ((w >> (8 * k)) & 0xFF) != 0 ? 1 : 0;
-    for (int i = 0; i < k; ++i) z[k - i] = static_cast<uint8_t>(w >> (8 * i));
+    store64(z + k - 7, __builtin_bswap64(w));
   }
+  z[0] = static_cast<uint8_t>(carry);
   carryOut = carry;
   return bad == 0;
 }
+
+// Room for a staged result: eight bytes of slack before position 0, then
+// every position a number can have.
+struct Stage {
+  alignas(16) uint8_t bytes[8 + kMaxNumberBytes + 8];
+  uint8_t *digits() { return bytes + 8; }
+};
+
+// Stores the staged digits st[0 .. length] (a carry in position 0, leading
+// zeros possibly) into r in normalized form, as normalize would leave
+// them: the first nonzero digit moves to position 1, a carry at full length
+// drops the last digit, the rest of r is cleared, and a zero result is the
+// canonical zero.  r's sign and status are set by the caller; returns the
+// bits of a point outside the byte's range.
+uint8_t storeStaged(const uint8_t *st, int length, int point, BCD *r) {
+  int first = 0;
+  while (first <= length && st[first] == 0) ++first;
+  if (first > length) {
+    makeCanonicalZero(r);
+    return 0;
+  }
+  int count = length - first + 1;
+  if (count > max_precision) count = max_precision;
+  uint8_t *z = digitsOf(r);
+  z[0] = 0;
+  copyBytes(z + 1, st + first, count);
+  clearDigits(z, count + 1, max_precision);
+  r->length = static_cast<uint8_t>(count);
+  return storePoint(r, point - (first - 1));
+}
+
+// ---- Up to 32 positions in registers ------------------------------------------
+//
+// Results of at most 32 positions (the usual case) are computed in four
+// windows held in registers: positions 1-8, 9-16, 17-24 and 25-32, each
+// with its first position in the most significant byte.  Normalizing is
+// then a shift across the four words, and the result is stored once, word
+// by word, without reading back what was just written.
+
+constexpr int kWindows = 4;
+constexpr int kRegisterDigits = 8 * kWindows;
+
+// Positions 1 .. 32 of an operand shifted right by shift positions (as
+// align moves it), positions beyond length read as zero.  Returns nonzero
+// when a byte that counts is not a digit.
+[[gnu::always_inline]] inline uint64_t loadRegisterDigits(const uint8_t *d, int shift, int length, int windows,
+                                                          uint64_t (&w)[kWindows]) {
+  uint64_t bad = 0;
+  for (int i = 0; i < windows; ++i) {
+    const int last = 8 * (i + 1);  // the window's last position
+    uint64_t v = loadWindow(d, last - shift);
+    const int keep = length - (last - 8);  // positions of this window within length
+    if (keep < 8) v = keep <= 0 ? 0 : v & (~uint64_t{0} << (64 - 8 * keep));
+    bad |= badDigits(v);
+    w[i] = v;
+  }
+  return bad;
+}
+
+// Stores the digit windows w (positions 1 .. 32) preceded by the digit
+// carry (position 0, 0 or 1) into r in normalized form, as storeStaged
+// does; length is the aligned length (at most 32) and point the aligned
+// point.  Returns the bits of the point, or -1 when more than seven leading
+// zeros must go (left to the staged path).
+[[gnu::always_inline]] inline int storeRegisterDigits(uint64_t (&w)[kWindows], int carry, int length, int point,
+                                                      BCD *r) {
+  uint8_t *z = digitsOf(r);
+  int count = length;
+  if (carry != 0) {
+    // One place to the right; the digit pushed past position 32 is kept
+    // only when the limits have room for it.
+    const uint8_t pushed = static_cast<uint8_t>(w[kWindows - 1]);
+    for (int i = kWindows - 1; i > 0; --i) w[i] = (w[i] >> 8) | (w[i - 1] << 56);
+    w[0] = (w[0] >> 8) | (uint64_t{1} << 56);
+    count = length + 1 > max_precision ? max_precision : length + 1;
+    if (count > kRegisterDigits) z[kRegisterDigits + 1] = pushed;
+    point += 1;
+  } else if ((w[0] >> 56) == 0) {
+    if (w[0] == 0) {
+      if ((w[1] | w[2] | w[3]) != 0) return -1;
+      makeCanonicalZero(r);
+      return 0;
+    }
+    const int zeros = __builtin_clzll(w[0]) / 8;  // 1 .. 7 leading zero digits
+    for (int i = 0; i < kWindows - 1; ++i) w[i] = (w[i] << (8 * zeros)) | (w[i + 1] >> (64 - 8 * zeros));
+    w[kWindows - 1] <<= 8 * zeros;
+    count = length - zeros;
+    point -= zeros;
+  }
+  z[0] = 0;
+  for (int i = 0; i < kWindows; ++i) store64(z + 1 + 8 * i, __builtin_bswap64(w[i]));
+  clearDigits(z, count > kRegisterDigits ? count + 1 : kRegisterDigits + 1, max_precision);
+  r->length = static_cast<uint8_t>(count);
+  return storePoint(r, point);
+}
+
+// The sum (Subtract = false) or difference of the aligned operands in
+// registers.  Returns the bits of storeRegisterDigits, or -1 for the staged
+// path.  When subtracting, the windows also give the order of the two
+// magnitudes (the aligned digits hold the values exactly, so comparing them
+// word by word orders them as ucompare does): cmp receives it and the
+// larger magnitude is taken first.
+template <bool Subtract>
+int combineInRegisters(const BCD *a, const BCD *b, const Alignment &al, BCD *r, int &carryOut, int &cmp) {
+  // Only the windows that hold positions up to the length are computed;
+  // the others are zero.
+  const int windows = (al.length + 7) / 8;
+  uint64_t u[kWindows], v[kWindows], w[kWindows] = {};
+  if ((loadRegisterDigits(digitsOf(a), al.shiftA, al.length, windows, u) |
+       loadRegisterDigits(digitsOf(b), al.shiftB, al.length, windows, v)) != 0)
+    return -1;
+  int carry = 0;
+  if constexpr (Subtract) {
+    int i = 0;
+    while (i < windows && u[i] == v[i]) ++i;
+    cmp = i == windows ? 0 : u[i] > v[i] ? 1 : -1;
+    const uint64_t *big = cmp >= 0 ? u : v;
+    const uint64_t *small = cmp >= 0 ? v : u;
+    for (int k = windows - 1; k >= 0; --k) w[k] = subWindows(big[k], small[k], carry);
+    carry = 0;
+  } else {
+    for (int k = windows - 1; k >= 0; --k) w[k] = addWindows(u[k], v[k], carry);
+  }
+  carryOut = carry;
+  return storeRegisterDigits(w, carry, al.length, al.point, r);
+}
+
+// True when the aligned result fits the register path.
+inline bool fitsRegisters(const Alignment &al) { return al.length <= kRegisterDigits && max_precision >= kRegisterDigits; }
 
 // addbcds on copies of a and b, computed without the copies.  Returns -1
 // when the reference path must do it.
 int addFast(const BCD *a, const BCD *b, BCD *r, int8_t sign) {
   Alignment al;
   if (!alignInPlace(a, b, al)) return -1;
-  uint8_t *z = digitsOf(r);
+  if (fitsRegisters(al)) {
+    const uint8_t status = static_cast<uint8_t>(a->status | b->status);
+    int carry = 0, unused = 0;
+    const int bits = combineInRegisters<false>(a, b, al, r, carry, unused);
+    if (bits >= 0) {
+      if (r->length != 0) {
+        r->status = status;
+        r->sign = sign;
+      }
+      // A carry out of a full-length sum dropped the last digit.
+      const int truncated = carry != 0 && al.length == max_precision ? BCD_TRUNCATED : 0;
+      countFastPath();
+      return bits | status | truncated | rangeBits(r);
+    }
+  }
+  Stage stage;
   int carry = 0;
-  if (!combineDigits<false>(digitsOf(a), al.shiftA, digitsOf(b), al.shiftB, z, al.length, carry))
+  if (!combineDigits<false>(digitsOf(a), al.shiftA, digitsOf(b), al.shiftB, stage.digits(), al.length, carry))
     return -1;
-  z[0] = static_cast<uint8_t>(carry);
-  clearDigits(z, al.length + 1, max_precision);
   uint8_t bits = static_cast<uint8_t>(a->status | b->status);
   r->status = bits;
   r->sign = sign;
-  r->length = static_cast<uint8_t>(al.length);
-  r->point = static_cast<int8_t>(al.point);
-  if (carry != 0 || al.length == 0 || z[1] == 0) bits |= normalize(r);
+  bits |= storeStaged(stage.digits(), al.length, al.point, r);
   if (carry != 0 && al.length == max_precision) bits |= BCD_TRUNCATED;
   countFastPath();
   return bits | rangeBits(r);
@@ -284,23 +429,33 @@ int subFast(const BCD *a, const BCD *b, BCD *r, int pairSign) {
   if (!isNormalizedNonzero(a) || !isNormalizedNonzero(b)) return -1;
   Alignment al;
   if (!alignInPlace(a, b, al)) return -1;
+  if (fitsRegisters(al)) {
+    int borrow = 0, cmp = 0;
+    const int bits = combineInRegisters<true>(a, b, al, r, borrow, cmp);
+    if (bits >= 0) {
+      const uint8_t status = static_cast<uint8_t>(a->status | b->status);
+      if (r->length != 0) {
+        r->status = status;
+        r->sign = differenceSign(cmp, pairSign);
+      }
+      countFastPath();
+      return bits | status | rangeBits(r);
+    }
+  }
   const int cmp = ucompare(a, b);
   const bool aBig = cmp >= 0;
-  uint8_t *z = digitsOf(r);
+  Stage stage;
   int borrow = 0;
-  const bool ok = aBig ? combineDigits<true>(digitsOf(a), al.shiftA, digitsOf(b), al.shiftB, z,
+  const bool ok = aBig ? combineDigits<true>(digitsOf(a), al.shiftA, digitsOf(b), al.shiftB, stage.digits(),
                                              al.length, borrow)
-                       : combineDigits<true>(digitsOf(b), al.shiftB, digitsOf(a), al.shiftA, z,
+                       : combineDigits<true>(digitsOf(b), al.shiftB, digitsOf(a), al.shiftA, stage.digits(),
                                              al.length, borrow);
   if (!ok) return -1;
-  z[0] = 0;
-  clearDigits(z, al.length + 1, max_precision);
+  stage.digits()[0] = 0;
   uint8_t bits = static_cast<uint8_t>(a->status | b->status);
   r->status = bits;
   r->sign = differenceSign(cmp, pairSign);
-  r->length = static_cast<uint8_t>(al.length);
-  r->point = static_cast<int8_t>(al.point);
-  if (z[1] == 0) bits |= normalize(r);
+  bits |= storeStaged(stage.digits(), al.length, al.point, r);
   countFastPath();
   return bits | rangeBits(r);
 }
@@ -314,7 +469,7 @@ void raiseToWhole(BCD *x) {
   const int len = x->length;
   const int point = x->point;
   if (point < 0) {
-    std::memset(d, 0, max_precision + 1);
+    clearBytes(d, max_precision + 1);
     d[1] = 1;
     x->point = 1;
     x->length = 1;
@@ -323,7 +478,7 @@ void raiseToWhole(BCD *x) {
   int k = point;
   while (k > 0 && d[k] == 9) d[k--] = 0;
   d[k] = static_cast<uint8_t>(d[k] + 1);
-  std::memset(d + point + 1, 0, len - point);
+  clearBytes(d + point + 1, len - point);
   x->length = static_cast<uint8_t>(point);
   if (d[0] != 0) normalize(x);
 }
@@ -340,7 +495,7 @@ void dropFraction(BCD *x) {
     return;
   }
   const int newLen = point < max_precision ? point : max_precision;
-  if (newLen < len) std::memset(d + newLen + 1, 0, len - newLen);
+  if (newLen < len) clearBytes(d + newLen + 1, len - newLen);
   x->length = static_cast<uint8_t>(newLen);
   for (int k = 0; k <= newLen; ++k) {
     if (d[k] != 0) return;

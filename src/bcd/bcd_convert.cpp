@@ -5,13 +5,15 @@
  * Integers convert digit by digit, every width through one template per
  * direction.  Floating-point values go through text: formatted with "%.*f"
  * and read with bcd_fromChar on the way in, written with bcd_toChar and read
- * with atof on the way out.
+ * with strtod on the way out, the decimal point translated so that the
+ * process's locale makes no difference.
  */
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <langinfo.h>
 #include <limits>
 #include <type_traits>
 #include <utility>
@@ -41,7 +43,7 @@ int storeMagnitude(uint64_t magnitude, bool negative, BCD *x) {
   uint8_t *d = digitsOf(x);
   d[0] = 0;
   for (int k = 1; k <= count; ++k) d[k] = reversed[count - k];
-  std::memset(d + count + 1, 0, static_cast<size_t>(maxPrec - count));
+  clearBytes(d + count + 1, maxPrec - count);
   x->length = static_cast<uint8_t>(count);
   x->point = static_cast<int8_t>(count);
   x->sign = negative ? -1 : 1;
@@ -155,6 +157,42 @@ constexpr int kFloatText = 512;
 static_assert(kFloatText >= 1 + 128 + 1 + 255 + 1);
 static_assert(kFloatText >= 1 + 2 + 128 + 255 + 1);
 
+// The C library formats and reads floating point with the decimal point of
+// the calling thread's numeric locale, while the decimal texts always use
+// '.'.  The two helpers below translate between them on the text itself, so
+// the conversions give the same results under every locale without touching
+// any locale setting (nothing global changes, and threads may convert at
+// once).  "%.*f" writes no grouping, only an optional '-', digits, the
+// locale's decimal point (one or more bytes) and digits.
+
+// Room for the longest decimal point a locale may name, beyond the text.
+constexpr int kRadixRoom = 8;
+
+constexpr bool isDigitChar(char c) { return c >= '0' && c <= '9'; }
+
+// Replaces the locale's decimal point in a finite "%.*f" text with '.'.
+void radixToDot(char *text) {
+  char *p = text + (*text == '-');
+  while (isDigitChar(*p)) ++p;
+  if (*p == 0 || (*p == '.' && isDigitChar(p[1]))) return;
+  const char *rest = p;
+  while (*rest != 0 && !isDigitChar(*rest)) ++rest;
+  *p++ = '.';
+  std::memmove(p, rest, std::strlen(rest) + 1);
+}
+
+// Replaces the '.' of a decimal text (which has at most kFloatText bytes
+// and kRadixRoom bytes of room behind it) with the locale's decimal point.
+void dotToRadix(char *text) {
+  char *dot = std::strchr(text, '.');
+  if (dot == nullptr) return;
+  const char *radix = nl_langinfo(RADIXCHAR);
+  const size_t radixLength = radix != nullptr ? std::strlen(radix) : 0;
+  if (radixLength == 0 || radixLength >= kRadixRoom || (radixLength == 1 && radix[0] == '.')) return;
+  std::memmove(dot + radixLength, dot + 1, std::strlen(dot + 1) + 1);
+  std::memcpy(dot, radix, radixLength);
+}
+
 int fromFloating(double value, const FloatBudget &budget, BCD *x) {
   int lost = 0;
   int fraction = budget.significant;
@@ -175,15 +213,17 @@ int fromFloating(double value, const FloatBudget &budget, BCD *x) {
   // rejects.
   char text[kFloatText];
   std::snprintf(text, sizeof text, "%.*f", fraction, value);
+  if (std::isfinite(value)) radixToDot(text);
   const int r = bcd_fromChar(text, x);
   return r != 0 ? r : lost;
 }
 
 int toFloating(const BCD *x, const FloatBudget &budget, double *out) {
   int bits = x->length > budget.exactLength ? BCD_TRUNCATED : 0;
-  char text[kFloatText];
-  bits |= bcd_toChar(x, text, sizeof text);
-  *out = std::atof(text);
+  char text[kFloatText + kRadixRoom];
+  bits |= bcd_toChar(x, text, kFloatText);
+  dotToRadix(text);
+  *out = std::strtod(text, nullptr);
   return bits;
 }
 

@@ -43,7 +43,7 @@ uint8_t adjust(BCD *x, int p, int s) {
     for (int j = 1; j <= p; ++j) d[j] = source(j);
   }
   d[0] = 0;
-  std::memset(d + p + 1, 0, max_precision - p);
+  clearBytes(d + p + 1, max_precision - p);
   x->length = static_cast<uint8_t>(p);
   int newPoint = p - s;
   if (newPoint > INT8_MAX) newPoint = INT8_MAX;
@@ -95,13 +95,18 @@ OV_API int bcd_pack(const BCD *x, uint8_t *out, uint8_t precision, uint8_t scale
   out[0] = precision;
   out[1] = scale;
   std::memset(out + 3, 0, digitBytes);
-  const bool negative = copy->sign <= 0;
+  // A packing that keeps no nonzero digit is the positive zero, whatever
+  // the sign of the number it came from (-0.05 at scale 0 packs as 0x80).
+  const uint8_t *kept = copy.digits();
+  bool anyDigit = false;
+  for (int k = 1; k <= precision; ++k) anyDigit |= kept[k] != 0;
+  const bool negative = anyDigit && copy->sign <= 0;
   const uint8_t status =
       static_cast<uint8_t>(bits | kPackedMarker | (negative ? 0 : kPackedPositive));
   out[2] = status;
   out[3 + digitBytes] = status;
 
-  const uint8_t *d = copy.digits();
+  const uint8_t *d = kept;
   uint8_t *packed = out + 3;
   for (int k = 1; k <= precision; ++k) {
     const uint8_t digit = negative ? static_cast<uint8_t>(9 - d[k]) : d[k];
@@ -137,7 +142,7 @@ OV_API int bcd_unpack(const uint8_t *in, BCD *x, uint16_t trimZeros) {
     return 0;
   }
   uint8_t *d = digitsOf(x);
-  std::memset(d, 0, max_precision + 1);
+  clearBytes(d, max_precision + 1);
   for (int k = first; k < precision; ++k) d[k - first + 1] = digitAt(k);
   x->sign = negative ? -1 : 1;
   x->length = static_cast<uint8_t>(count);

@@ -8,6 +8,8 @@
 #ifndef OVBASE_BCD_INTERNAL_H
 #define OVBASE_BCD_INTERNAL_H
 
+#include <emmintrin.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -31,6 +33,88 @@ static_assert(offsetof(BCD, length) == 0 && offsetof(BCD, point) == 1 &&
                   offsetof(BCD, status) == 2 && offsetof(BCD, sign) == 3,
               "header fields in record order");
 
+// ---- Short copies and clears -----------------------------------------------
+//
+// The spans of digits are short (at most 256 positions, usually 33).  For
+// them a call into the C library, or the string instructions a compiler
+// inlines for a variable length, costs more than the work, so these move
+// 16 bytes at a time with SSE2 (always present on x86-64), the last move
+// overlapping the one before instead of finishing byte by byte.
+
+inline uint64_t load64(const uint8_t *p) {
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+inline void store64(uint8_t *p, uint64_t v) { std::memcpy(p, &v, sizeof v); }
+inline uint32_t load32(const uint8_t *p) {
+  uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+inline void store32(uint8_t *p, uint32_t v) { std::memcpy(p, &v, sizeof v); }
+inline __m128i load128(const uint8_t *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); }
+inline void store128(uint8_t *p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v); }
+
+// Keeps the compiler from turning the loops below back into the library
+// calls or string instructions they replace: the index passes through an
+// empty assembler statement, so the loop no longer looks like a copy.
+#define OV_BCD_OPAQUE(index) __asm__("" : "+r"(index))
+
+// Copies n >= 0 bytes between buffers that do not overlap.
+inline void copyBytes(uint8_t *dst, const uint8_t *src, int n) {
+  if (n >= 16) {
+    int k = 0;
+    for (; k + 16 < n; k += 16) {
+      OV_BCD_OPAQUE(k);
+      store128(dst + k, load128(src + k));
+    }
+    store128(dst + n - 16, load128(src + n - 16));
+  } else if (n >= 8) {
+    const uint64_t head = load64(src), tail = load64(src + n - 8);
+    store64(dst, head);
+    store64(dst + n - 8, tail);
+  } else if (n >= 4) {
+    const uint32_t head = load32(src), tail = load32(src + n - 4);
+    store32(dst, head);
+    store32(dst + n - 4, tail);
+  } else if (n > 0) {
+    dst[0] = src[0];
+    dst[n / 2] = src[n / 2];
+    dst[n - 1] = src[n - 1];
+  }
+}
+
+// Sets n >= 0 bytes to zero.
+inline void clearBytes(uint8_t *dst, int n) {
+  if (n >= 16) {
+    const __m128i zero = _mm_setzero_si128();
+    int k = 0;
+    for (; k + 16 < n; k += 16) {
+      OV_BCD_OPAQUE(k);
+      store128(dst + k, zero);
+    }
+    store128(dst + n - 16, zero);
+  } else if (n >= 8) {
+    store64(dst, 0);
+    store64(dst + n - 8, 0);
+  } else if (n >= 4) {
+    store32(dst, 0);
+    store32(dst + n - 4, 0);
+  } else if (n > 0) {
+    dst[0] = 0;
+    dst[n / 2] = 0;
+    dst[n - 1] = 0;
+  }
+}
+
+// Moves n >= 0 bytes where the spans may overlap (shifts within a number).
+inline void moveBytes(uint8_t *dst, const uint8_t *src, int n) {
+  alignas(16) uint8_t staged[kMaxNumberBytes + 16];
+  copyBytes(staged, src, n);
+  copyBytes(dst, staged, n);
+}
+
 // Bytes of one number under the current limits.
 inline int numberBytes() { return max_precision + kHeader + 1; }
 
@@ -49,14 +133,14 @@ struct alignas(8) WorkNumber {
   // the number.
   void copyFrom(const BCD *x) {
     const int n = numberBytes();
-    std::memcpy(bytes, x, n);
-    std::memset(bytes + n, 0, sizeof bytes - n);
+    copyBytes(bytes, reinterpret_cast<const uint8_t *>(x), n);
+    clearBytes(bytes + n, static_cast<int>(sizeof bytes) - n);
     clampLength();
   }
   // The same copy without clearing the bytes past the number: cheaper, for
   // code that never reads beyond digit position max_precision.
   void load(const BCD *x) {
-    std::memcpy(bytes, x, numberBytes());
+    copyBytes(bytes, reinterpret_cast<const uint8_t *>(x), numberBytes());
     clampLength();
   }
   void clampLength() {
@@ -76,7 +160,7 @@ inline void makeCanonicalZero(BCD *x) {
   x->point = 0;
   x->status = 0;
   x->sign = 1;
-  std::memset(digitsOf(x), 0, max_precision + 1);
+  clearBytes(digitsOf(x), max_precision + 1);
 }
 
 // The length of x as working code may use it: a length byte above
@@ -92,12 +176,12 @@ inline bool isNormalizedNonzero(const BCD *x) {
   return lengthOf(x) >= 1 && d[0] == 0 && d[1] != 0;
 }
 
-// Stores an integer point into x.  The point byte is signed 8-bit, so a
-// number whose first digit would weigh more than 10^127 keeps point 127 and
-// BCD_OVERFLOW is returned (its value is then too small by the missing
-// powers of ten); one whose first digit would weigh less than 10^-128 has
-// nothing representable left and becomes the canonical zero, returning
-// BCD_TRUNCATED.  Returns 0 when the point fits.
+// Stores the point of a normalized number into x.  The point byte is signed
+// 8-bit, so a point above 127 is kept at 127 and BCD_OVERFLOW is returned
+// (the value is then too small by the missing powers of ten); below -128
+// (a first digit weighing less than 10^-129) nothing representable is left
+// and x becomes the canonical zero, returning BCD_TRUNCATED.  Returns 0
+// when the point fits.
 inline uint8_t storePoint(BCD *x, int point) {
   if (point > INT8_MAX) {
     x->point = INT8_MAX;
@@ -122,15 +206,15 @@ inline int normalizeDigits(uint8_t *d, int len, int *point) {
   if (i > len) return -1;
   if (i == 0) {
     const int newLen = len + 1 > max_precision ? max_precision : len + 1;
-    std::memmove(d + 1, d, newLen);
+    moveBytes(d + 1, d, newLen);
     d[0] = 0;
     *point += 1;
     return newLen;
   }
   if (i >= 2) {
     const int shift = i - 1;
-    std::memmove(d + 1, d + i, len - i + 1);
-    std::memset(d + len - shift + 1, 0, shift);
+    moveBytes(d + 1, d + i, len - i + 1);
+    clearBytes(d + len - shift + 1, shift);
     *point -= shift;
     return len - shift;
   }
@@ -173,19 +257,9 @@ constexpr uint64_t kHighBits = 0x8080808080808080ULL;
 constexpr uint32_t kLimbBase = 100000000;  // 10^8: eight digits per limb
 constexpr int kLimbDigits = 8;
 
-inline uint64_t load64(const uint8_t *p) {
-  uint64_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-inline void store64(uint8_t *p, uint64_t v) { std::memcpy(p, &v, sizeof v); }
-
-// Clears digit positions from .. to of d (nothing when from > to) with word
-// stores: a few stores are cheaper than a call for these short spans.
+// Clears digit positions from .. to of d (nothing when from > to).
 inline void clearDigits(uint8_t *d, int from, int to) {
-  int k = from;
-  for (; k + 7 <= to; k += 8) store64(d + k, 0);
-  for (; k <= to; ++k) d[k] = 0;
+  if (to >= from) clearBytes(d + from, to - from + 1);
 }
 
 // Nonzero when some byte of v is above 9.
@@ -288,10 +362,12 @@ inline void limbsToDigits(const uint32_t *limbs, int n, uint8_t *d, int count) {
 
 // Test builds can force every arithmetic operation through its literal
 // digit-by-digit path, so that tests compare the fast paths against it, and
-// count how often a fast path produced the result.
+// count how often a fast path produced the result.  Both are per thread:
+// threads may do decimal work at once, and each test thread switches and
+// counts its own paths.
 #ifdef OV_TEST_HOOKS
-inline bool forceLiteralPaths = false;
-inline uint64_t fastPathHits = 0;
+inline thread_local bool forceLiteralPaths = false;
+inline thread_local uint64_t fastPathHits = 0;
 inline void countFastPath() { ++fastPathHits; }
 #else
 constexpr bool forceLiteralPaths = false;

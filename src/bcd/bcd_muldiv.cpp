@@ -24,7 +24,7 @@ constexpr int kMaxDividend = 2 * 256 + 8;
 // not computed and its carry is lost.
 void multiplyReference(const uint8_t *x, int na, const uint8_t *y, int nb, uint8_t *p) {
   const int maxPrec = max_precision;
-  std::memset(p, 0, na + nb + 1);
+  clearBytes(p, na + nb + 1);
   for (int i = nb; i >= 1; --i) {
     const int bi = y[i];
     if (bi == 0) continue;
@@ -39,25 +39,35 @@ void multiplyReference(const uint8_t *x, int na, const uint8_t *y, int nb, uint8
   }
 }
 
+// Number of decimal digits of 0 < value < 10^8.
+inline int digitCount(uint32_t value) {
+  int count = 1;
+  for (uint32_t limit = 10; count < 8 && value >= limit; limit *= 10) ++count;
+  return count;
+}
+
 // The same digits from an integer product.  A product position beyond
 // max_precision can only be position na + nb (the operands were shortened so
 // that na + nb <= max_precision + 1), reached only by the last digits of both
 // operands, so the schoolbook rows compute exactly x * y minus that one
-// partial product.  Returns false when a byte is not a digit.
-bool multiplyFast(const uint8_t *x, int na, const uint8_t *y, int nb, uint8_t *p) {
+// partial product.  The digits at product positions first .. plen (first
+// the position of the first nonzero one) are written to z[1 .. count] with
+// z[0] = 0; count is 0 for a zero product.  Returns false (z untouched)
+// when a byte is not a digit.
+bool multiplyFast(const uint8_t *x, int na, const uint8_t *y, int nb, int plen, uint8_t *z, int &first, int &count) {
   uint32_t xl[kMaxLimbs], yl[kMaxLimbs], prod[2 * kMaxLimbs];
   const int nx = digitsToLimbs(x + 1, na, xl);
   const int ny = digitsToLimbs(y + 1, nb, yl);
   if (nx < 0 || ny < 0) return false;
-  uint64_t column[2 * kMaxLimbs];
-  for (int k = 0; k < nx + ny; ++k) column[k] = 0;
-  for (int i = 0; i < nx; ++i) {
-    for (int j = 0; j < ny; ++j) column[i + j] += static_cast<uint64_t>(xl[i]) * yl[j];
-  }
+  // Column by column: each column sums at most 66 products below 10^16,
+  // which stays below 2^64 with the carry from the column before.
   const int n = nx + ny;
   uint64_t carry = 0;
   for (int k = 0; k < n; ++k) {
-    const uint64_t t = column[k] + carry;
+    uint64_t t = carry;
+    const int first = k - ny + 1 > 0 ? k - ny + 1 : 0;
+    const int last = k < nx - 1 ? k : nx - 1;
+    for (int i = first; i <= last; ++i) t += static_cast<uint64_t>(xl[i]) * yl[k - i];
     prod[k] = static_cast<uint32_t>(t % kLimbBase);
     carry = t / kLimbBase;
   }
@@ -73,8 +83,30 @@ bool multiplyFast(const uint8_t *x, int na, const uint8_t *y, int nb, uint8_t *p
       prod[k] = static_cast<uint32_t>(t);
     }
   }
-  p[0] = 0;
-  limbsToDigits(prod, n, p + 1, na + nb);
+  // The product's digits go straight into z from position 1 on: count its
+  // significant digits, and when position na + nb lies beyond max_precision
+  // (that position's digit is 0: its only partial product was taken away)
+  // leave it out by dividing by ten.
+  int top = n - 1;
+  while (top >= 0 && prod[top] == 0) --top;
+  const int digits = top < 0 ? 0 : 8 * top + digitCount(prod[top]);
+  const int dropped = na + nb - plen;
+  first = na + nb - digits + 1;
+  count = digits - dropped;
+  if (count <= 0) {
+    count = 0;
+  } else {
+    if (dropped != 0) {
+      // One digit to the right, every limb on its own: its own digits
+      // but the last, and the last digit of the limb above in front.
+      for (int k = 0; k <= top; ++k) {
+        const uint32_t above = k < top ? prod[k + 1] % 10 : 0;
+        prod[k] = prod[k] / 10 + above * (kLimbBase / 10);
+      }
+    }
+    z[0] = 0;
+    limbsToDigits(prod, top + 1, z + 1, count);
+  }
   countFastPath();
   return true;
 }
@@ -145,55 +177,72 @@ void divbcds(uint8_t *u, uint8_t *v, int n, uint8_t *q, int m, uint8_t *w) {
 int divideLimbs(uint32_t *u, int un, const uint32_t *vIn, int vn, uint32_t *q) {
   const uint64_t base = kLimbBase;
   if (vn == 1) {
-    const uint64_t d = vIn[0];
-    uint64_t rem = 0;
+    // A multiplication by the reciprocal lands within a step or two of
+    // each exact limb (t < 10^16), which the loops then reach, at a
+    // fraction of a division's cost.
+    const int64_t d = vIn[0];
+    const double reciprocal = 1.0 / static_cast<double>(d);
+    int64_t rem = 0;
     for (int i = un - 1; i >= 0; --i) {
-      const uint64_t t = rem * base + u[i];
-      q[i] = static_cast<uint32_t>(t / d);
-      rem = t % d;
+      const int64_t t = rem * static_cast<int64_t>(base) + u[i];
+      int64_t limb = static_cast<int64_t>(static_cast<double>(t) * reciprocal);
+      rem = t - limb * d;
+      while (rem < 0) {
+        --limb;
+        rem += d;
+      }
+      while (rem >= d) {
+        ++limb;
+        rem -= d;
+      }
+      q[i] = static_cast<uint32_t>(limb);
     }
     return un;
   }
-  // Scale so that the divisor's top limb is at least half the base; the
-  // quotient is unchanged and each estimate is then at most two too large.
-  const uint64_t f = base / (static_cast<uint64_t>(vIn[vn - 1]) + 1);
-  uint32_t v[kMaxLimbs];
-  uint64_t carry = 0;
-  for (int i = 0; i < vn; ++i) {
-    const uint64_t t = vIn[i] * f + carry;
-    v[i] = static_cast<uint32_t>(t % base);
-    carry = t / base;
-  }
-  carry = 0;
-  for (int i = 0; i < un; ++i) {
-    const uint64_t t = u[i] * f + carry;
-    u[i] = static_cast<uint32_t>(t % base);
-    carry = t / base;
-  }
-  u[un] = static_cast<uint32_t>(carry);
-  const uint64_t vTop = v[vn - 1];
-  const uint64_t vNext = v[vn - 2];
+  // Schoolbook division, one quotient limb per step.  Each limb is
+  // estimated in floating point from the remainder's top three limbs and
+  // the divisor's top two: the limbs left out change the ratio by less than
+  // one part in 10^8, so the estimate is within two of the exact limb, and
+  // the two loops below reach it exactly.  No scaling pass is needed.
+  const uint32_t *v = vIn;
+  u[un] = 0;
+  const double b = static_cast<double>(base);
+  const double reciprocal = 1.0 / (static_cast<double>(v[vn - 1]) * b + static_cast<double>(v[vn - 2]));
+  // The remainder window u[j .. j + vn] against the divisor: nonzero when it
+  // is at least v.
+  auto windowAtLeastDivisor = [&](int j) {
+    if (u[j + vn] != 0) return true;
+    for (int i = vn - 1; i >= 0; --i)
+      if (u[j + i] != v[i]) return u[j + i] > v[i];
+    return true;
+  };
   for (int j = un - vn; j >= 0; --j) {
-    const uint64_t num = u[j + vn] * base + u[j + vn - 1];
-    uint64_t qhat = num / vTop;
-    uint64_t rhat = num % vTop;
-    while (qhat >= base || qhat * vNext > rhat * base + u[j + vn - 2]) {
-      --qhat;
-      rhat += vTop;
-      if (rhat >= base) break;
-    }
+    const double top = (static_cast<double>(u[j + vn]) * b + static_cast<double>(u[j + vn - 1])) * b +
+                       static_cast<double>(u[j + vn - 2]);
+    int64_t qhat = static_cast<int64_t>(top * reciprocal);
+    if (qhat >= static_cast<int64_t>(base)) qhat = static_cast<int64_t>(base) - 1;
+    // u[j .. j + vn] -= qhat * v.  Each product limb splits into a low
+    // and a high part on its own; only the borrow (0 to 2, taken without
+    // branches) runs from limb to limb.
     int64_t borrow = 0;
-    carry = 0;
+    uint64_t previousHigh = 0;
     for (int i = 0; i < vn; ++i) {
-      const uint64_t prodLimb = qhat * v[i] + carry;
-      carry = prodLimb / base;
-      int64_t t = static_cast<int64_t>(u[i + j]) - static_cast<int64_t>(prodLimb % base) - borrow;
-      borrow = t < 0 ? 1 : 0;
-      if (t < 0) t += static_cast<int64_t>(base);
+      const uint64_t product = static_cast<uint64_t>(qhat) * v[i];
+      const uint64_t high = product / base;
+      const uint64_t low = product - high * base;
+      int64_t t = static_cast<int64_t>(u[i + j]) - static_cast<int64_t>(low + previousHigh) - borrow;
+      int64_t negative = t >> 63;
+      t += negative & static_cast<int64_t>(base);
+      borrow = -negative;
+      negative = t >> 63;
+      t += negative & static_cast<int64_t>(base);
+      borrow -= negative;
       u[i + j] = static_cast<uint32_t>(t);
+      previousHigh = high;
     }
-    int64_t top = static_cast<int64_t>(u[j + vn]) - static_cast<int64_t>(carry) - borrow;
-    while (top < 0) {  // the estimate was one too large: add the divisor back
+    const int64_t carry = -static_cast<int64_t>(previousHigh) - borrow;
+    int64_t high = static_cast<int64_t>(u[j + vn]) + carry;
+    while (high < 0) {  // the estimate was too large: add the divisor back
       --qhat;
       uint64_t c = 0;
       for (int i = 0; i < vn; ++i) {
@@ -201,9 +250,19 @@ int divideLimbs(uint32_t *u, int un, const uint32_t *vIn, int vn, uint32_t *q) {
         u[i + j] = static_cast<uint32_t>(t % base);
         c = t / base;
       }
-      top += static_cast<int64_t>(c);
+      high += static_cast<int64_t>(c);
     }
-    u[j + vn] = static_cast<uint32_t>(top);
+    u[j + vn] = static_cast<uint32_t>(high);
+    while (windowAtLeastDivisor(j)) {  // too small: subtract once more
+      ++qhat;
+      int64_t borrow = 0;
+      for (int i = 0; i < vn; ++i) {
+        int64_t t = static_cast<int64_t>(u[i + j]) - v[i] - borrow;
+        borrow = t < 0 ? 1 : 0;
+        u[i + j] = static_cast<uint32_t>(t + (borrow ? static_cast<int64_t>(base) : 0));
+      }
+      u[j + vn] = static_cast<uint32_t>(static_cast<int64_t>(u[j + vn]) - borrow);
+    }
     q[j] = static_cast<uint32_t>(qhat);
   }
   return un - vn + 1;
@@ -309,27 +368,25 @@ OV_API uint8_t bcd_mult(const BCD *a, const BCD *b, BCD *r) {
   // Product positions 0 .. na + nb; na + nb may be max_precision + 1 after
   // shortening, but the product's length is capped at max_precision: the
   // position beyond is never computed and does not count.
-  uint8_t product[256 + 8];
   const int plen = na + nb > maxPrec ? maxPrec : na + nb;
   const uint8_t *x = digitsOf(a);
   const uint8_t *y = digitsOf(b);
-  if (forceLiteralPaths || !multiplyFast(x, na, y, nb, product)) {
+  uint8_t *z = digitsOf(r);
+  int first = 0, len = 0;
+  if (forceLiteralPaths || !multiplyFast(x, na, y, nb, plen, z, first, len)) {
+    uint8_t product[256 + 8];
     multiplyReference(x, na, y, nb, product);
+    first = 1;
+    while (first <= plen && product[first] == 0) ++first;
+    len = plen - (first - 1);
+    if (len > 0) {
+      z[0] = 0;
+      copyBytes(z + 1, product + first, len);
+    }
   }
-
-  int first = 1;
-  while (first <= plen && product[first] == 0) ++first;
-  if (first > plen) {
+  if (len <= 0) {
     makeCanonicalZero(r);
   } else {
-    int len = plen - (first - 1);
-    if (len > maxPrec) {
-      len = maxPrec;
-      bits |= BCD_TRUNCATED;
-    }
-    uint8_t *z = digitsOf(r);
-    z[0] = 0;
-    std::memcpy(z + 1, product + first, len);
     clearDigits(z, len + 1, maxPrec);
     r->length = static_cast<uint8_t>(len);
     r->sign = static_cast<int8_t>(a->sign * b->sign);
@@ -337,8 +394,9 @@ OV_API uint8_t bcd_mult(const BCD *a, const BCD *b, BCD *r) {
   }
   if (r->point > maxPrec - max_scale) bits |= BCD_OVERFLOW;
   bits |= a->status | b->status;
-  // The canonical zero always has status 0; its bits are still returned.
-  r->status = r->length != 0 ? bits : 0;
+  // The product stores its bits whatever its value: a zero product is
+  // length 0, point 0, sign +1 with these bits in its status byte.
+  r->status = bits;
   return bits;
 }
 
@@ -392,8 +450,8 @@ OV_API uint8_t bcd_div(const BCD *a, const BCD *b, BCD *q) {
     // The working dividend: x's digits, then zeros up to position m + n.
     uint8_t u[kMaxDividend];
     const int xlen = lengthOf(x);
-    std::memcpy(u, xd, xlen + 1);
-    if (m + n > xlen) std::memset(u + xlen + 1, 0, m + n - xlen);
+    copyBytes(u, xd, xlen + 1);
+    if (m + n > xlen) clearBytes(u + xlen + 1, m + n - xlen);
     if (forceLiteralPaths || !longDivideFast(u, digitsOf(y), n, qd, m)) {
       // The long division scales the divisor: it needs a copy of its own.
       WorkNumber v;

@@ -118,6 +118,7 @@ struct TextTraits<wchar_t> {
 };
 
 constexpr bool isDigitCode(uint32_t c) { return c - '0' < 10u; }
+constexpr uint32_t kZeroCode = '0';
 
 constexpr bool entryMatches(const Entry &e, uint32_t c) {
   switch (e.match) {
@@ -165,7 +166,7 @@ static_assert(noMatchByteAtOrAbove128(), "characters from 128 up must all behave
 constexpr bool digitsShareEntries() {
   for (int state = 0; state < kStates; ++state)
     for (uint32_t c = '1'; c <= '9'; ++c)
-      if (kEntryIndex.at[state][c] != kEntryIndex.at[state][static_cast<unsigned char>('0')]) return false;
+      if (kEntryIndex.at[state][c] != kEntryIndex.at[state][kZeroCode]) return false;
   return true;
 }
 static_assert(digitsShareEntries(), "a digit run must stay on one entry");
@@ -179,7 +180,7 @@ struct DigitRuns {
 constexpr DigitRuns makeDigitRuns() {
   DigitRuns runs{};
   for (int state = 0; state < kStates; ++state) {
-    const Entry &e = StateTable[state][kEntryIndex.at[state][static_cast<unsigned char>('0')]];
+    const Entry &e = StateTable[state][kEntryIndex.at[state][kZeroCode]];
     runs.at[state] = e.action == kDigit && e.next == state;
   }
   return runs;
@@ -231,17 +232,22 @@ const Ch *takeDigits(ReadState &s, uint8_t *digits, const Ch *text, bool run) {
   const int maxPrec = max_precision;
   int position = s.nextPosition;
   int significant = s.significantLength;
-  do {
-    if (position > maxPrec) {
-      s.lost = s.pointSeen ? BCD_TRUNCATED : BCD_OVERFLOW;
-    } else {
-      const uint8_t digit = static_cast<uint8_t>(Traits::code(*text) - '0');
-      digits[position] = digit;
-      if (digit != 0) significant = position;
-      ++position;
-    }
+  // Digits that still have a position are stored; the rest only record
+  // the loss (the latest one deciding the bit).
+  bool more = true;
+  while (more && position <= maxPrec) {
+    const uint8_t digit = static_cast<uint8_t>(Traits::code(*text) - '0');
+    digits[position] = digit;
+    significant = digit != 0 ? position : significant;
+    ++position;
     ++text;
-  } while (run && isDigitCode(Traits::code(*text)));
+    more = run && isDigitCode(Traits::code(*text));
+  }
+  while (more) {
+    s.lost = s.pointSeen ? BCD_TRUNCATED : BCD_OVERFLOW;
+    ++text;
+    more = run && isDigitCode(Traits::code(*text));
+  }
   s.nextPosition = position;
   s.significantLength = significant;
   if (!s.pointSeen) s.integerDigits += text - first;
@@ -274,7 +280,20 @@ int finishRead(const ReadState &s, BCD *x) {
   }
   uint8_t *digits = digitsOf(x);
   const int lastStored = s.nextPosition - 1;
-  if (lastStored > length) std::memset(digits + length + 1, 0, lastStored - length);
+  // The floor applies to the value, not to the record: zeros read after
+  // the point lower the point the number has once normalized, and a first
+  // significant digit that would put it below -128 leaves nothing the
+  // family can hold (every other function would see a different number).
+  const int firstDigitEnd = lastStored < length ? lastStored : static_cast<int>(length);
+  for (int k = 1; k <= firstDigitEnd; ++k) {
+    if (digits[k] == 0) continue;
+    if (point - (k - 1) < INT8_MIN) {
+      makeCanonicalZero(x);
+      return lost | BCD_TRUNCATED;
+    }
+    break;
+  }
+  if (lastStored > length) clearBytes(digits + length + 1, lastStored - static_cast<int>(length));
   x->length = static_cast<uint8_t>(length);
   // A point outside the byte's -128 .. 127 follows the family's one rule
   // (storePoint): above, it stays at 127 with BCD_OVERFLOW; below, the
@@ -292,7 +311,7 @@ int readNumber(const Ch *text, BCD *x) {
 
   uint8_t *digits = digitsOf(x);
   x->sign = 1;
-  std::memset(digits, 0, static_cast<size_t>(max_precision) + 1);
+  clearBytes(digits, max_precision + 1);
 
   ReadState s;
   int state = 0;
@@ -395,12 +414,13 @@ int writeWhole(const NormalizedView &v, Ch *buffer, uint32_t size) {
 }
 
 // Numbers between 0 and 1 (point <= 0): written as "0." followed by -point
-// zeros and the digits.  The size check also counts the "0" and those zeros,
-// so the text always fits; a buffer that is too small loses the least
+// zeros and the digits.  The size check counts exactly the characters
+// written (a sign only when there is one, narrow or wide), so a text that
+// fits whole is never cut; a buffer that is too small loses the least
 // significant digits, and when none is left the text is "0".
 template <typename Ch>
 int writeFraction(const NormalizedView &v, Ch *buffer, uint32_t size) {
-  const int signRoom = TextTraits<Ch>::kCountsSignOnlyWhenNegative ? (v.negative ? 1 : 0) : 1;
+  const int signRoom = v.negative ? 1 : 0;
   int64_t count = v.length;
   const int64_t needed = count + 2 + signRoom + (1 - v.point);
   int result = 0;
