@@ -19,6 +19,7 @@
 #include "loopstmt_tables.h"
 #include "oracle.h"
 #include "ovbase/ovparse.h"
+#include "ovbase/platform.h"
 #include "ovbase/status.h"
 #include "platform/testhooks.h"
 #include "stmt_tables.h"
@@ -557,6 +558,76 @@ TEST(Ovparse, CircularRecoveryDiscardsTheToken) {
     EXPECT_EQ(run.trace.lexerCalls, row.lexerCalls);
     EXPECT_EQ(run.aborts, 0);
     EXPECT_EQ(ov_testOutstandingBlocks(), before);
+  }
+}
+
+// Every call the driver makes to the memory functions, seen through the
+// linker's wrapping of them (see cmake/yacc.cmake).
+struct MemCall {
+  char kind;  // 'g' ov_getMem, 'x' ov_extendMem, 'f' ov_freeMemory
+  uint64_t size;
+  int32_t modeOrZeroFill;
+  uint64_t growBy;
+  uint32_t tag;
+  void *memCtx;
+  void *block;  // the block handed out or released
+  bool operator==(const MemCall &) const = default;
+};
+std::vector<MemCall> *memLog = nullptr;
+
+}  // namespace
+
+extern "C" {
+void *__real_ov_getMem(uint64_t, void *, int32_t, const void *, uint32_t);
+void *__real_ov_extendMem(void *, uint64_t, void *, int32_t, uint64_t, uint32_t);
+void __real_ov_freeMemory(void *, void *);
+void *__wrap_ov_getMem(uint64_t size, void *memCtx, int32_t mode, const void *source, uint32_t tag) {
+  void *block = __real_ov_getMem(size, memCtx, mode, source, tag);
+  if (memLog) memLog->push_back({'g', size, mode, 0, tag, memCtx, block});
+  return block;
+}
+void *__wrap_ov_extendMem(void *old, uint64_t size, void *memCtx, int32_t zeroFill, uint64_t growBy, uint32_t tag) {
+  void *block = __real_ov_extendMem(old, size, memCtx, zeroFill, growBy, tag);
+  if (memLog) memLog->push_back({'x', size, zeroFill, growBy, tag, memCtx, block});
+  return block;
+}
+void __wrap_ov_freeMemory(void *block, void *memCtx) {
+  if (memLog) memLog->push_back({'f', 0, 0, 0, 0, memCtx, block});
+  __real_ov_freeMemory(block, memCtx);
+}
+}
+
+namespace {
+
+// The four working blocks, one growth of both stacks, and the release in
+// the order state stack, value stack, pending value, token value; every call
+// with the caller's memory context.
+TEST(Ovparse, AllocationCallsSizesAndTags) {
+  for (const uint32_t size : {24u}) {
+    const std::vector<int16_t> tokens(98, three_token_B);  // 100 entries deep: one growth
+    DriverRun run{&kThree, &tokens, size};
+    PARSEARGS args = argsFor(run);
+    args.memCtx = &run;
+    std::vector<MemCall> log;
+    memLog = &log;
+    EXPECT_EQ(ov_yyparse(&args), 0);
+    memLog = nullptr;
+    ASSERT_EQ(log.size(), 10u) << size;
+    const MemCall want[] = {
+        {'g', 100 * size, MEM_ZERO, 0, log[0].tag, &run, log[0].block},
+        {'g', 200, MEM_ZERO, 0, log[1].tag, &run, log[1].block},
+        {'g', size, MEM_ZERO, 0, log[2].tag, &run, log[2].block},
+        {'g', size, MEM_ZERO, 0, log[3].tag, &run, log[3].block},
+        {'x', 150 * size, 1, 50 * size, log[4].tag, &run, log[4].block},
+        {'x', 300, 1, 100, log[5].tag, &run, log[5].block},
+        {'f', 0, 0, 0, 0, &run, log[5].block},
+        {'f', 0, 0, 0, 0, &run, log[4].block},
+        {'f', 0, 0, 0, 0, &run, log[2].block},
+        {'f', 0, 0, 0, 0, &run, log[3].block},
+    };
+    for (std::size_t i = 0; i < log.size(); ++i)
+      EXPECT_TRUE(log[i] == want[i]) << "value size " << size << ", call " << i << ": " << log[i].kind << " size "
+                                     << log[i].size << " tag " << log[i].tag;
   }
 }
 

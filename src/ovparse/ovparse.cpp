@@ -208,7 +208,7 @@ void Parse<kSize>::release() {
   ov_freeMemory(values_, memCtx_);
   ov_freeMemory(pending_, memCtx_);
   ov_freeMemory(token_, memCtx_);
-  ov_freeMemory(history_, memCtx_);
+  if (history_ != nullptr) ov_freeMemory(history_, memCtx_);  // taken only on a syntax error
   states_ = nullptr;
   values_ = nullptr;
   pending_ = nullptr;
