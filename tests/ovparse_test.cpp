@@ -614,12 +614,12 @@ TEST(Ovparse, AllocationCallsSizesAndTags) {
     memLog = nullptr;
     ASSERT_EQ(log.size(), 10u) << size;
     const MemCall want[] = {
-        {'g', 100 * size, MEM_ZERO, 0, log[0].tag, &run, log[0].block},
-        {'g', 200, MEM_ZERO, 0, log[1].tag, &run, log[1].block},
-        {'g', size, MEM_ZERO, 0, log[2].tag, &run, log[2].block},
-        {'g', size, MEM_ZERO, 0, log[3].tag, &run, log[3].block},
-        {'x', 150 * size, 1, 50 * size, log[4].tag, &run, log[4].block},
-        {'x', 300, 1, 100, log[5].tag, &run, log[5].block},
+        {'g', 100 * size, MEM_ZERO, 0, 181600056, &run, log[0].block},
+        {'g', 200, MEM_ZERO, 0, 181600057, &run, log[1].block},
+        {'g', size, MEM_ZERO, 0, 181600058, &run, log[2].block},
+        {'g', size, MEM_ZERO, 0, 181600059, &run, log[3].block},
+        {'x', 150 * size, 1, 50 * size, 181600089, &run, log[4].block},
+        {'x', 300, 1, 100, 181600090, &run, log[5].block},
         {'f', 0, 0, 0, 0, &run, log[5].block},
         {'f', 0, 0, 0, 0, &run, log[4].block},
         {'f', 0, 0, 0, 0, &run, log[2].block},
