@@ -6,6 +6,7 @@
 // exhaustion, circular recovery, parallel and nested parses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -187,11 +188,12 @@ DriverRun runDriver(const struct Grammar &g, const std::vector<int16_t> &tokens,
 
 void storeValue(void *slot, OvValue v, uint32_t size) {
   auto *bytes = static_cast<unsigned char *>(slot);
-  std::memcpy(bytes, &v, sizeof v);
+  std::memcpy(bytes, &v, std::min<std::size_t>(sizeof v, size));
   for (uint32_t i = sizeof v; i < size; ++i) bytes[i] = static_cast<unsigned char>(v >> (i % 8 * 8)) ^ i;
 }
 bool loadValue(const void *slot, uint32_t size, OvValue *v) {
-  std::memcpy(v, slot, sizeof *v);
+  *v = 0;
+  std::memcpy(v, slot, std::min<std::size_t>(sizeof *v, size));
   for (uint32_t i = sizeof *v; i < size; ++i)
     if (static_cast<const unsigned char *>(slot)[i] != (static_cast<unsigned char>(*v >> (i % 8 * 8)) ^ i))
       return false;
@@ -603,7 +605,7 @@ namespace {
 // the order state stack, value stack, pending value, token value; every call
 // with the caller's memory context.
 TEST(Ovparse, AllocationCallsSizesAndTags) {
-  for (const uint32_t size : {24u}) {
+  for (const uint32_t size : {0u, 24u}) {
     const std::vector<int16_t> tokens(98, three_token_B);  // 100 entries deep: one growth
     DriverRun run{&kThree, &tokens, size};
     PARSEARGS args = argsFor(run);
@@ -668,7 +670,7 @@ TEST(Ovparse, StateThatCannotAdvanceEnds) {
   }
 }
 
-// Values of no bytes at all: the parse still runs (each block is one byte).
+// Values of no bytes at all: the parse still runs.
 int16_t countingLex(void *context, void *) {
   auto &left = *static_cast<std::vector<int16_t> *>(context);
   if (left.empty()) return 0;

@@ -77,10 +77,9 @@ class Parse {
   int run();
 
  private:
-  uint64_t bytes(uint64_t entries) const {
-    const uint64_t n = entries * valueSize_;
-    return n ? n : 1;  // a zero-size value still gets a real block
-  }
+  // Bytes of `entries` values (0 for values of no bytes: the allocator
+  // still hands out a block, which the parse never reads).
+  uint64_t bytes(uint64_t entries) const { return entries * valueSize_; }
   bool allocate();
   bool grow();
   int16_t exceptionAction(int16_t state, int16_t lookahead) const;
