@@ -633,6 +633,24 @@ TEST(Ovparse, AllocationCallsSizesAndTags) {
   }
 }
 
+// An abort releases the four blocks, each once, before onAbort, and calls
+// the allocator no more after it.
+void loggingAbort(void *) { memLog->push_back({'a', 0, 0, 0, 0, nullptr, nullptr}); }
+
+TEST(Ovparse, AbortReleasesOnceBeforeOnAbort) {
+  const std::vector<int16_t> tokens = tokensOf(kExpr, "')'");
+  DriverRun run{&kExpr, &tokens};
+  PARSEARGS args = argsFor(run);
+  args.onAbort = loggingAbort;
+  std::vector<MemCall> log;
+  memLog = &log;
+  EXPECT_EQ(ov_yyparse(&args), 3);
+  memLog = nullptr;
+  std::string kinds;
+  for (const MemCall &c : log) kinds += c.kind;
+  EXPECT_EQ(kinds, "ggggxfffffa");  // with the record of the error
+}
+
 TEST(Ovparse, UnusableArgumentsCallNothing) {
   const std::vector<int16_t> tokens;
   DriverRun run{&kThree, &tokens};

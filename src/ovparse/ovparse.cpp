@@ -86,6 +86,11 @@ class Parse {
   Seen recordError(int16_t lookahead, int depth);
   Recovery recover(int16_t lookahead, int &depth, int &counter, int16_t &state);
   void release();
+  template <typename T>
+  void releaseBlock(T *&block) {
+    if (block != nullptr) ov_freeMemory(block, memCtx_);
+    block = nullptr;
+  }
   uint64_t size() const { return kSize ? kSize : valueSize_; }
   void copyValue(void *to, const void *from) const { std::memcpy(to, from, size()); }
 
@@ -210,16 +215,13 @@ template <uint32_t kSize>
 
 template <uint32_t kSize>
 void Parse<kSize>::release() {
-  ov_freeMemory(states_, memCtx_);
-  ov_freeMemory(values_, memCtx_);
-  ov_freeMemory(pending_, memCtx_);
-  ov_freeMemory(token_, memCtx_);
-  if (history_ != nullptr) ov_freeMemory(history_, memCtx_);  // taken only on a syntax error
-  states_ = nullptr;
-  values_ = nullptr;
-  pending_ = nullptr;
-  token_ = nullptr;
-  history_ = nullptr;
+  // Each block that was taken goes back once, in this order, and nothing
+  // else reaches the allocator (a release before onAbort is not repeated).
+  releaseBlock(states_);
+  releaseBlock(values_);
+  releaseBlock(pending_);
+  releaseBlock(token_);
+  releaseBlock(history_);
 }
 
 template <uint32_t kSize>
