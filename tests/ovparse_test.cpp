@@ -24,6 +24,7 @@
 #include "ovbase/status.h"
 #include "platform/testhooks.h"
 #include "stmt_tables.h"
+#include "tailerr_tables.h"
 #include "three_tables.h"
 
 extern "C" {
@@ -33,6 +34,7 @@ int three_yyparse(void);
 int loopstmt_yyparse(void);
 int counter_yyparse(void);
 int alternate_yyparse(void);
+int tailerr_yyparse(void);
 }
 
 namespace {
@@ -59,6 +61,7 @@ const Grammar kThree = OV_GRAMMAR_OF(three, {});
 const Grammar kLoopStmt = OV_GRAMMAR_OF(loopstmt, {{5, 1}});
 const Grammar kCounter = OV_GRAMMAR_OF(counter, {{3, 1}, {5, 1}});
 const Grammar kAlternate = OV_GRAMMAR_OF(alternate, {{4, 1}, {6, 2}});
+const Grammar kTailErr = OV_GRAMMAR_OF(tailerr, {{2, 2}});
 const Grammar *const kGrammars[] = {&kExpr, &kStmt, &kThree, &kLoopStmt, &kCounter, &kAlternate};
 
 // Driver token number of a token written as in the grammar: NUM, '+'.
@@ -546,6 +549,10 @@ TEST(Ovparse, CircularRecoveryDiscardsTheToken) {
       // a: error, x: a error, then back to the first configuration: X goes
       {&kAlternate, "D X", 3, {4, 6, 4}, 3},
       {&kAlternate, "D X Y", 0, {4, 6, 4, 5, 2, 1}, 4},
+      // prog: X | prog error; the circle is in the state that accepts, which
+      // then accepts with the counter at 3 (the second Y is dropped at 3)
+      {&kTailErr, "X Y", 0, {1, 2}, 3},
+      {&kTailErr, "X Y Y", 0, {1, 2}, 4},
   };
   for (const Circle &row : rows) {
     const std::vector<int16_t> tokens = tokensOf(*row.grammar, row.text);
