@@ -72,7 +72,8 @@ typedef struct PARSEARGS {
    (100 entries), the pending and the token value, zero-filled, with tags
    181600056 to 181600059; both stacks grow by 50 zeroed entries (tags
    181600089, 181600090) when a push reaches the capacity minus one; every
-   block taken is released once, in that order, on every way out.
+   block taken is released once on every way out (state stack, value stack,
+   pending, token value, then the error record below).
    Choices:
    - when a new syntax error (counter below 3) finds the same look-ahead and
      the same whole state stack as an earlier one since the lexer was last
