@@ -114,19 +114,34 @@ std::string show(const Trace &t) {
   return s + (t.looped ? " (looped)" : "");
 }
 
-// ---- the generated parser, fed through the oracle hooks ----------------------
+struct Options {
+  uint32_t valueSize = 8;
+  int haltAfter = -1;    // the action returns 7 at this reduction
+  int16_t endToken = 0;  // what the lexer returns at the end (0 or negative)
+  bool nested = false;   // the first reduction runs a nested parse
+  int zeroRule = -1;     // a rule whose incoming result must be all zero bytes
+};
 
-struct OracleRun {
+// One run of either parser.
+struct ParseRun {
+  const Grammar *grammar;
   Feed feed;
-  const long *externalTokens;
-  int haltAfter;  // stop after this many reductions (an action's status), or -1
-  int sinceRead = 0;
+  Options opt;
+  int aborts = 0;
+  int badValues = 0;  // values whose padding or incoming copy was wrong, or a wrong nested parse
+  std::vector<OvValue> errorValues = {};  // values the error symbols had
+  std::string memory = {};                // what checkMemory found
+  int growths = 0;
+  int sinceRead = 0;  // reductions since the last read (the generator's loop guard)
   Trace trace = {};
 };
-OracleRun *oracleRun = nullptr;  // the generated parsers are not re-entrant
+
+// ---- the generated parser, fed through the oracle hooks ----------------------
+
+ParseRun *oracleRun = nullptr;  // the generated parsers are not re-entrant
 
 Trace runOracle(const Grammar &g, const std::vector<int16_t> &tokens, int haltAfter = -1) {
-  OracleRun run{{&tokens}, g.externalTokens, haltAfter};
+  ParseRun run{&g, {&tokens}, {.haltAfter = haltAfter}};
   oracleRun = &run;
   const int rc = g.oracle();
   oracleRun = nullptr;
@@ -140,7 +155,7 @@ Trace runOracle(const Grammar &g, const std::vector<int16_t> &tokens, int haltAf
 
 extern "C" int ovOracleLex(OvValue *value) {
   oracleRun->sinceRead = 0;
-  return static_cast<int>(oracleRun->externalTokens[oracleRun->feed.read(value)]);
+  return static_cast<int>(oracleRun->grammar->externalTokens[oracleRun->feed.read(value)]);
 }
 extern "C" void ovOracleError(void) {}
 extern "C" OvValue ovOracleReduce(int rule, int count, const OvValue *values) {
@@ -150,9 +165,9 @@ extern "C" OvValue ovOracleReduce(int rule, int count, const OvValue *values) {
   return v;
 }
 extern "C" int ovOracleHalt(void) {
-  OracleRun &run = *oracleRun;
+  ParseRun &run = *oracleRun;
   run.trace.looped = run.trace.looped || run.sinceRead > 5000;
-  return run.trace.looped || static_cast<int>(run.trace.reductions.size()) == run.haltAfter;
+  return run.trace.looped || static_cast<int>(run.trace.reductions.size()) == run.opt.haltAfter;
 }
 
 // ---- the memory functions as the driver calls them ---------------------------
@@ -239,26 +254,6 @@ std::string checkMemory(const std::vector<MemCall> &log, uint64_t size, void *me
 
 // ---- ov_yyparse with the same tokens ---------------------------------------
 
-struct Options {
-  uint32_t valueSize = 8;
-  int haltAfter = -1;    // the action returns 7 at this reduction
-  int16_t endToken = 0;  // what the lexer returns at the end (0 or negative)
-  bool nested = false;   // the first reduction runs a nested parse
-  int zeroRule = -1;     // a rule whose incoming result must be all zero bytes
-};
-
-struct DriverRun {
-  const Grammar *grammar;
-  Feed feed;
-  Options opt;
-  int aborts = 0;
-  int badValues = 0;  // values whose padding or incoming copy was wrong, or a wrong nested parse
-  std::vector<OvValue> errorValues = {};  // values the error symbols had
-  std::string memory = {};                // what checkMemory found
-  int growths = 0;
-  Trace trace = {};
-};
-
 // Values are valueSize bytes: the hash, then its bytes again, each block of
 // eight xor-ed with its number, so that a copy of fewer bytes is seen.
 void storeValue(void *slot, OvValue v, uint32_t size) {
@@ -275,14 +270,14 @@ bool loadValue(const void *slot, uint32_t size, OvValue *v) {
 }
 
 int16_t driverLex(void *context, void *value) {
-  DriverRun &run = *static_cast<DriverRun *>(context);
+  ParseRun &run = *static_cast<ParseRun *>(context);
   OvValue v = 0;
   const int16_t token = run.feed.read(&v);
   storeValue(value, v, run.opt.valueSize);
   return token == 0 ? run.opt.endToken : token;
 }
 
-DriverRun runDriver(const Grammar &g, const std::vector<int16_t> &tokens, Options opt = {});
+ParseRun runDriver(const Grammar &g, const std::vector<int16_t> &tokens, Options opt = {});
 
 // The nested parse: a list on the three-symbol grammar, and what it must give.
 const std::vector<int16_t> kNestedTokens = {three_token_A, three_token_B, three_token_C,
@@ -293,7 +288,7 @@ const Trace &nestedWant() {
 }
 
 int16_t driverAction(void *context, void *top, int rule, void *result) {
-  DriverRun &run = *static_cast<DriverRun *>(context);
+  ParseRun &run = *static_cast<ParseRun *>(context);
   const uint32_t size = run.opt.valueSize;
   const int count = static_cast<uint16_t>(run.grammar->tables->ruleLength[rule]);
   std::vector<OvValue> values(static_cast<std::size_t>(count));
@@ -311,7 +306,7 @@ int16_t driverAction(void *context, void *top, int rule, void *result) {
       values[static_cast<std::size_t>(place - 1)] = OV_ERR;
     }
   if (run.opt.nested && run.trace.reductions.empty()) {
-    const DriverRun inner = runDriver(kThree, kNestedTokens, {.valueSize = 16});
+    const ParseRun inner = runDriver(kThree, kNestedTokens, {.valueSize = 16});
     run.badValues += !(inner.trace == nestedWant()) || inner.badValues || !inner.memory.empty();
   }
   const OvValue v = reduceValue(rule, count, values.data());
@@ -321,17 +316,17 @@ int16_t driverAction(void *context, void *top, int rule, void *result) {
 }
 
 void driverAbort(void *context) {
-  ++static_cast<DriverRun *>(context)->aborts;
+  ++static_cast<ParseRun *>(context)->aborts;
   if (memLog) memLog->push_back({'a', 0, 0, 0, 0, nullptr, nullptr});
 }
 
-PARSEARGS argsFor(DriverRun &run) {
+PARSEARGS argsFor(ParseRun &run) {
   return {run.opt.valueSize, &run,     run.grammar->tables, driverLex, driverAction, driverAbort,
           nullptr,           &run.feed};
 }
 
-DriverRun runDriver(const Grammar &g, const std::vector<int16_t> &tokens, Options opt) {
-  DriverRun run{&g, {&tokens}, opt};
+ParseRun runDriver(const Grammar &g, const std::vector<int16_t> &tokens, Options opt) {
+  ParseRun run{&g, {&tokens}, opt};
   const PARSEARGS args = argsFor(run);
   std::vector<MemCall> log;
   std::vector<MemCall> *const outer = std::exchange(memLog, &log);
@@ -351,7 +346,7 @@ std::string compare(const Grammar &g, const std::vector<int16_t> &tokens, Option
   // reduction as the driver, which breaks the circle.
   if (opt.haltAfter >= 0 && runOracle(g, tokens).looped) opt.haltAfter = -1;
   const Trace want = runOracle(g, tokens, opt.haltAfter);
-  const DriverRun got = runDriver(g, tokens, opt);
+  const ParseRun got = runDriver(g, tokens, opt);
   if (ending)
     *ending = want.looped ? 3 : got.trace.result != 0 ? 2 : got.errorValues.empty() ? 0 : 1;
   if (got.badValues) return "value copies wrong: " + show(got.trace);
@@ -426,7 +421,7 @@ TEST(Ovparse, HandWrittenSentencesMatchTheGenerator) {
   for (const Sentence &s : kSentences) {
     const std::vector<int16_t> tokens = tokensOf(*s.grammar, s.text);
     SCOPED_TRACE(std::string(s.grammar->name) + ": " + s.text);
-    const DriverRun plain = runDriver(*s.grammar, tokens);
+    const ParseRun plain = runDriver(*s.grammar, tokens);
     EXPECT_EQ(plain.trace.result, s.result);
     EXPECT_EQ(plain.aborts, s.aborts);
     std::vector<OvValue> errorValues;
@@ -499,7 +494,7 @@ TEST(Ovparse, StacksGrowByFiftyWithZeroFill) {
   for (const auto &row : rows)
     for (const uint32_t size : {0u, 24u}) {
       const std::vector<int16_t> tokens(static_cast<std::size_t>(row.items), three_token_B);
-      const DriverRun run = runDriver(kThree, tokens, {.valueSize = size, .zeroRule = 2});
+      const ParseRun run = runDriver(kThree, tokens, {.valueSize = size, .zeroRule = 2});
       const std::string where = std::to_string(row.items) + " items of " + std::to_string(size);
       EXPECT_EQ(run.trace.result, 0) << where;
       EXPECT_EQ(run.memory, "") << where;
@@ -517,13 +512,13 @@ TEST(Ovparse, ExhaustedMemoryAtEveryAllocation) {
   for (const int16_t t : tokensOf(kStmt, "ID '=' NUM NUM ';' ID '=' NUM ';'")) tokens.push_back(t);
   tokens.insert(tokens.end(), 160, tokensOf(kStmt, "'}'")[0]);
   ov_testFailAllocation(-1);
-  const DriverRun clean = runDriver(kStmt, tokens);
+  const ParseRun clean = runDriver(kStmt, tokens);
   const int64_t allocations = ov_testAllocationCount();
   ASSERT_EQ(allocations, 4 + 2 * 5 + 1);
   for (int64_t n = 0; n <= allocations; ++n) {
     const int64_t before = ov_testOutstandingBlocks();
     ov_testFailAllocation(n);
-    const DriverRun run = runDriver(kStmt, tokens);
+    const ParseRun run = runDriver(kStmt, tokens);
     ov_testFailAllocation(-1);
     EXPECT_EQ(ov_testOutstandingBlocks(), before) << "allocation " << n;
     EXPECT_EQ(run.aborts, 0) << "allocation " << n;
@@ -537,7 +532,7 @@ TEST(Ovparse, ExhaustedMemoryAtEveryAllocation) {
 // end with 3 once the look-ahead is gone instead of trying for ever.
 TEST(Ovparse, UnusableArgumentsAndStuckTablesEnd) {
   const std::vector<int16_t> none;
-  DriverRun run{&kThree, {&none}, {}};
+  ParseRun run{&kThree, {&none}, {}};
   EXPECT_EQ(ov_yyparse(nullptr), 3);
   for (const auto clear :
        {+[](PARSEARGS &a) { a.tables = nullptr; }, +[](PARSEARGS &a) { a.lexer = nullptr; },
@@ -555,7 +550,7 @@ TEST(Ovparse, UnusableArgumentsAndStuckTablesEnd) {
   const Grammar bare{"bare", &tables, nullptr, nullptr, 0, nullptr, {}};
   for (const std::vector<int16_t> &tokens :
        {std::vector<int16_t>{5}, std::vector<int16_t>{5, 6, 7}}) {
-    const DriverRun stuck = runDriver(bare, tokens);
+    const ParseRun stuck = runDriver(bare, tokens);
     EXPECT_EQ(stuck.trace, (Trace{.result = 3, .lexerCalls = 1})) << show(stuck.trace);
     EXPECT_EQ(stuck.aborts, 0);
     EXPECT_EQ(stuck.memory, "");
@@ -581,7 +576,7 @@ TEST(OvparseThreads, ParallelParsesAgree) {
       const Options opt{.valueSize = static_cast<uint32_t>(8 + 8 * (t % 3)), .nested = true};
       for (int round = 0; round < 20; ++round)
         for (const Job &job : jobs) {
-          const DriverRun got = runDriver(*job.grammar, job.tokens, opt);
+          const ParseRun got = runDriver(*job.grammar, job.tokens, opt);
           mismatches[t] +=
               got.badValues || !got.memory.empty() || !(job.want.looped || got.trace == job.want);
         }
