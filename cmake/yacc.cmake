@@ -48,7 +48,7 @@ target_include_directories(ovtool PRIVATE ${OV_GRAMMAR_DIR})
 if(NOT OVBASE_TESTS AND NOT OVBASE_BENCH)
   return()
 endif()
-set(OV_TEST_GRAMMARS expr stmt three loopstmt counter alternate)
+set(OV_TEST_GRAMMARS expr stmt three loopstmt counter alternate tailerr)
 set(_ov_oracle_sources ${PROJECT_SOURCE_DIR}/tests/grammars/oracle_support.c)
 set(_ov_grammar_headers)
 foreach(g ${OV_TEST_GRAMMARS})
@@ -64,6 +64,13 @@ endforeach()
 add_library(ovparse_oracles STATIC ${_ov_oracle_sources} ${_ov_grammar_headers})
 target_include_directories(ovparse_oracles
   PUBLIC ${OV_GRAMMAR_DIR} ${PROJECT_SOURCE_DIR}/tests/grammars ${PROJECT_SOURCE_DIR}/include)
+# The driver's test sees every allocation and release it makes (sizes,
+# modes, tags, memory context) through the linker's wrapping of the three
+# memory functions.
+if(TARGET ovparse_test)
+  target_link_options(ovparse_test PRIVATE
+    -Wl,--wrap=ov_getMem -Wl,--wrap=ov_extendMem -Wl,--wrap=ov_freeMemory)
+endif()
 foreach(consumer ovparse_test ovparse_bench)
   if(TARGET ${consumer})
     target_link_libraries(${consumer} PRIVATE ovparse_oracles)

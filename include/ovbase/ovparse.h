@@ -65,16 +65,32 @@ typedef struct PARSEARGS {
 
 /* Parses the tokens of args->lexer with args->tables.  Returns 0 when the
    input is accepted, 3 when a syntax error cannot be recovered from, an
-   action's non-zero status (at once), or S_NOMEMORY when a stack cannot be
-   allocated or grown.  onAbort is called, after the release, only when
-   recovery pops the whole stack without finding a state that shifts the
-   error token.  Choices: when recovery comes back to an earlier error's
-   look-ahead and state stack without reading a token, the error is handled
-   as one found while discarding tokens (the look-ahead is dropped, at end
-   of input the result is 3), so recovery cannot go round in a circle; the
-   error token's value is the last token value read; a null args, tables,
-   lexer or action gives 3 without calling anything, and a rule longer than
-   the stack below it (broken tables) ends the parse with 3. */
+   action's non-zero status (at once), or S_NOMEMORY when a working block
+   cannot be had.  onAbort is called, after the release, only when recovery
+   pops the whole stack without finding a state that shifts the error token.
+   Memory, with args->memCtx: the value stack (100 values), the state stack
+   (100 entries), the pending and the token value, zero-filled, with tags
+   181600056 to 181600059; both stacks grow by 50 zeroed entries (tags
+   181600089, 181600090) when a push reaches the capacity minus one; every
+   block taken is released once on every way out (state stack, value stack,
+   pending, token value, then the error record below).
+   Choices:
+   - when a new syntax error (counter below 3) finds the same look-ahead and
+     the same whole state stack as an earlier one since the lexer was last
+     called, recovery has gone round in a circle: the counter becomes 3 and
+     the error is handled as one found while discarding (the look-ahead is
+     dropped, at end of input the result is 3 without onAbort).  An accepted
+     input returns 0 whatever the counter.  The configurations are kept in
+     a fifth block, taken at the first syntax error (tag 181600162) and grown
+     as needed; when it cannot be had the result is S_NOMEMORY;
+   - the error token's value is the last token value read;
+   - valueSize 0 is allowed: the value blocks are asked for 0 bytes;
+   - a null args, tables, lexer or action gives 3 without calling anything;
+   - tables no generator writes: a goto index below 0 takes the default goto
+     (it is tested against 0 as well as tableSize), a rule longer than the
+     stack below it ends the parse with 3, and so does an error while
+     discarding in a state without shifts and without a look-ahead to drop
+     (which would otherwise never end). */
 OV_API int ov_yyparse(const PARSEARGS *args);
 
 OV_END_DECLS

@@ -5,8 +5,7 @@
  *
  * Everything a parse needs lives in one Parse record on the caller's stack
  * and in the blocks it allocates; nothing is global, so parses run in
- * parallel threads and nest.  Allocation tags: module 1816, the source line
- * of each ov_getMem / ov_extendMem call.
+ * parallel threads and nest.
  *
  * Error recovery.  A new error (recovery counter below 3) sets the counter
  * to 3 and looks down the stack for a state that shifts the error token;
@@ -36,7 +35,16 @@
 
 namespace {
 
-constexpr uint32_t tagAt(uint32_t line) { return 1816u * 100000u + line; }
+// Allocation tags, module 1816: the four working blocks, the growth of the
+// two stacks, and the record of error configurations (taken on the first
+// syntax error only).
+constexpr uint32_t kTagValues = 181600056;
+constexpr uint32_t kTagStates = 181600057;
+constexpr uint32_t kTagPending = 181600058;
+constexpr uint32_t kTagToken = 181600059;
+constexpr uint32_t kTagGrowValues = 181600089;
+constexpr uint32_t kTagGrowStates = 181600090;
+constexpr uint32_t kTagErrorRecord = 181600162;
 
 constexpr int kInitialEntries = 100;  // both stacks start with room for 100 entries
 constexpr int kGrowEntries = 50;      // and grow by 50 at a time
@@ -69,16 +77,20 @@ class Parse {
   int run();
 
  private:
-  uint64_t bytes(uint64_t entries) const {
-    const uint64_t n = entries * valueSize_;
-    return n ? n : 1;  // a zero-size value still gets a real block
-  }
+  // Bytes of `entries` values (0 for values of no bytes: the allocator
+  // still hands out a block, which the parse never reads).
+  uint64_t bytes(uint64_t entries) const { return entries * valueSize_; }
   bool allocate();
   bool grow();
   int16_t exceptionAction(int16_t state, int16_t lookahead) const;
   Seen recordError(int16_t lookahead, int depth);
   Recovery recover(int16_t lookahead, int &depth, int &counter, int16_t &state);
   void release();
+  template <typename T>
+  void releaseBlock(T *&block) {
+    if (block != nullptr) ov_freeMemory(block, memCtx_);
+    block = nullptr;
+  }
   uint64_t size() const { return kSize ? kSize : valueSize_; }
   void copyValue(void *to, const void *from) const { std::memcpy(to, from, size()); }
 
@@ -105,15 +117,14 @@ class Parse {
 // (what was taken is released with the rest on the way out).
 template <uint32_t kSize>
 bool Parse<kSize>::allocate() {
-  values_ = static_cast<unsigned char *>(ov_getMem(bytes(kInitialEntries), memCtx_, MEM_ZERO, nullptr,
-                                                   tagAt(__LINE__)));
+  values_ = static_cast<unsigned char *>(ov_getMem(bytes(kInitialEntries), memCtx_, MEM_ZERO, nullptr, kTagValues));
   if (values_ == nullptr) return false;
   states_ = static_cast<int16_t *>(ov_getMem(kInitialEntries * sizeof(int16_t), memCtx_, MEM_ZERO, nullptr,
-                                             tagAt(__LINE__)));
+                                             kTagStates));
   if (states_ == nullptr) return false;
-  pending_ = static_cast<unsigned char *>(ov_getMem(bytes(1), memCtx_, MEM_ZERO, nullptr, tagAt(__LINE__)));
+  pending_ = static_cast<unsigned char *>(ov_getMem(bytes(1), memCtx_, MEM_ZERO, nullptr, kTagPending));
   if (pending_ == nullptr) return false;
-  token_ = static_cast<unsigned char *>(ov_getMem(bytes(1), memCtx_, MEM_ZERO, nullptr, tagAt(__LINE__)));
+  token_ = static_cast<unsigned char *>(ov_getMem(bytes(1), memCtx_, MEM_ZERO, nullptr, kTagToken));
   capacity_ = kInitialEntries;
   return token_ != nullptr;
 }
@@ -123,11 +134,11 @@ template <uint32_t kSize>
 bool Parse<kSize>::grow() {
   const uint64_t entries = static_cast<uint64_t>(capacity_) + kGrowEntries;
   if (entries > INT32_MAX) return false;  // depths are counted in an int
-  void *values = ov_extendMem(values_, bytes(entries), memCtx_, 1, kGrowEntries * valueSize_, tagAt(__LINE__));
+  void *values = ov_extendMem(values_, bytes(entries), memCtx_, 1, kGrowEntries * valueSize_, kTagGrowValues);
   if (values == nullptr) return false;
   values_ = static_cast<unsigned char *>(values);
   void *states = ov_extendMem(states_, entries * sizeof(int16_t), memCtx_, 1, kGrowEntries * sizeof(int16_t),
-                              tagAt(__LINE__));
+                              kTagGrowStates);
   if (states == nullptr) return false;
   states_ = static_cast<int16_t *>(states);
   capacity_ = static_cast<int>(entries);
@@ -159,7 +170,7 @@ Seen Parse<kSize>::recordError(int16_t lookahead, int depth) {
   const uint64_t need = historyUsed_ + 3 + entries;
   if (need > historyRoom_) {
     const uint64_t room = need + need / 2;
-    void *grown = ov_extendMem(history_, room * sizeof(int16_t), memCtx_, 0, 0, tagAt(__LINE__));
+    void *grown = ov_extendMem(history_, room * sizeof(int16_t), memCtx_, 0, 0, kTagErrorRecord);
     if (grown == nullptr) return Seen::NoMemory;
     history_ = static_cast<int16_t *>(grown);
     historyRoom_ = room;
@@ -204,16 +215,13 @@ template <uint32_t kSize>
 
 template <uint32_t kSize>
 void Parse<kSize>::release() {
-  ov_freeMemory(states_, memCtx_);
-  ov_freeMemory(values_, memCtx_);
-  ov_freeMemory(pending_, memCtx_);
-  ov_freeMemory(token_, memCtx_);
-  ov_freeMemory(history_, memCtx_);
-  states_ = nullptr;
-  values_ = nullptr;
-  pending_ = nullptr;
-  token_ = nullptr;
-  history_ = nullptr;
+  // Each block that was taken goes back once, in this order, and nothing
+  // else reaches the allocator (a release before onAbort is not repeated).
+  releaseBlock(states_);
+  releaseBlock(values_);
+  releaseBlock(pending_);
+  releaseBlock(token_);
+  releaseBlock(history_);
 }
 
 template <uint32_t kSize>
