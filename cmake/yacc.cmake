@@ -22,7 +22,7 @@ if(NOT EXISTS ${OV_YACC} OR NOT EXISTS ${OV_YACC_HOME}/yacc/yaccpar)
   message(FATAL_ERROR "yacc or its skeleton missing (${OV_YACC}, ${OV_YACC_HOME}/yacc/yaccpar): run scripts/setup.sh")
 endif()
 
-add_executable(yacctables ${PROJECT_SOURCE_DIR}/tests/grammars/yacctables.cpp)
+add_executable(yacctables ${PROJECT_SOURCE_DIR}/tools/yacctables/yacctables.cpp)
 target_compile_options(yacctables PRIVATE ${OV_WARN})
 
 set(OV_GRAMMAR_DIR ${PROJECT_BINARY_DIR}/grammars)
