@@ -83,7 +83,10 @@ OV_API int32_t dt_timeFromCalTime(const CalTime *cal, uint32_t *time);
    were. */
 OV_API int32_t dt_timeToCalTime(uint32_t time, CalTime *cal);
 
-/* ---- Parts of a date (outside 1 .. 3652059 read as 0001-01-01) ----------- */
+/* ---- Parts of a date ------------------------------------------------------ */
+/* The year, month and its names, day of month and quarter of a date outside
+   1 .. 3652059 are those of 0001-01-01; day of year, week and weekday say
+   their own rule. */
 
 /* Returns the year of `date`. */
 OV_API int32_t dt_dateYear(int32_t date);
@@ -94,11 +97,15 @@ OV_API uint16_t dt_dateMonth(int32_t date);
 /* Returns the day of the month of `date`, 1 to 31. */
 OV_API uint16_t dt_dateDayOfMonth(int32_t date);
 
-/* Returns the day of the year of `date`, 1 (1 January) to 366. */
+/* Returns the day of the year of `date`, 1 (1 January) to 366.  A date past
+   9999-12-31 is taken to lie in year 1, so this gives the date itself cut to
+   16 bits (3652060 gives 47580); a date below 1 gives 1. */
 OV_API uint16_t dt_dateDayOfYear(int32_t date);
 
 /* Returns the week of the year of `date`, 1 to 53: weeks are counted from
-   1 January whatever its weekday, so days 1 to 7 of the year are week 1. */
+   1 January whatever its weekday, so days 1 to 7 of the year are week 1.
+   A date past 9999-12-31 is taken to lie in year 1: (date - 1) / 7 + 1 cut
+   to 16 bits (3652060 gives 62971); a date below 1 gives 1. */
 OV_API uint16_t dt_dateWeek(int32_t date);
 
 /* Returns the quarter of `date`, 1 to 4. */
@@ -108,10 +115,12 @@ OV_API uint16_t dt_dateQuarter(int32_t date);
    0001-01-01 is a Monday (2).  Defined for every int32_t date. */
 OV_API uint16_t dt_dateDayOfWeek(int32_t date);
 
-/* Returns the three-letter English name of the weekday ("Sun" .. "Sat"). */
+/* Returns the three-letter English name of the weekday ("Sun" .. "Sat"),
+   as dt_dateDayOfWeek reckons it for every int32_t date. */
 OV_API const char *dt_dateDayAbr(int32_t date);
 
-/* Returns the English name of the weekday ("Sunday" .. "Saturday"). */
+/* Returns the English name of the weekday ("Sunday" .. "Saturday"), as
+   dt_dateDayOfWeek reckons it for every int32_t date. */
 OV_API const char *dt_dateDayName(int32_t date);
 
 /* Returns the three-letter English name of the month ("Jan" .. "Dec"). */
