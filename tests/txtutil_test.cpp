@@ -1,7 +1,9 @@
 // Bounded copies, argument splitting, joining string arrays, the prompt
 // reader and the all-digits test, with out-of-memory injection.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <stdio_ext.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -180,6 +182,46 @@ TEST(TxtFgetsTrim, ReadsOneLineAndDropsTheRest) {
   EXPECT_EQ(FgetsTrim(nullptr, 8, in), nullptr);
   EXPECT_EQ(FgetsTrim(buf, 8, nullptr), nullptr);
   std::fclose(in);
+}
+
+// Streams that stop short without a read error of this call: text already
+// read comes back, as from fgets.  A non-blocking pipe holding part of a
+// line reports "try again"; a stream may carry an earlier error indicator.
+TEST(TxtFgetsTrim, KeepsTextReadBeforeAStop) {
+  struct Odd {
+    const char *what;
+    std::string_view pending;  // bytes waiting in the stream
+    bool nonBlockingPipe;      // else a memory stream with its error indicator set
+    bool ok;
+    const char *text;
+  };
+  for (const Odd &o : {Odd{"pipe, partial line", "ab", true, true, "ab"},
+                       Odd{"pipe, nothing yet", "", true, false, ""},
+                       Odd{"earlier error, last line", "last", false, true, "last"},
+                       Odd{"earlier error, at the end", "", false, false, ""}}) {
+    int fds[2] = {-1, -1};
+    FILE *in = nullptr;
+    static char memory[16];
+    if (o.nonBlockingPipe) {
+      ASSERT_EQ(pipe2(fds, O_NONBLOCK), 0);
+      ASSERT_EQ(write(fds[1], o.pending.data(), o.pending.size()),
+                static_cast<ssize_t>(o.pending.size()));
+      in = fdopen(fds[0], "r");
+    } else {
+      std::memcpy(memory, o.pending.data(), o.pending.size());
+      in = fmemopen(memory, o.pending.size(), "r");
+      ASSERT_NE(in, nullptr) << o.what;
+      std::fputc('x', in);  // a read-only stream: sets the error indicator
+      ASSERT_NE(std::ferror(in), 0) << o.what;
+    }
+    ASSERT_NE(in, nullptr) << o.what;
+    char buf[16];
+    std::memset(buf, '#', sizeof buf);
+    EXPECT_EQ(FgetsTrim(buf, sizeof buf, in), o.ok ? buf : nullptr) << o.what;
+    EXPECT_STREQ(buf, o.text) << o.what;
+    std::fclose(in);
+    if (fds[1] >= 0) close(fds[1]);
+  }
 }
 
 // A prompt without a newline waits in stdout's buffer; reading flushes it.

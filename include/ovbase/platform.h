@@ -37,9 +37,10 @@ OV_BEGIN_DECLS
 #define MEM_COPY   4 /* size bytes copied from source, no terminator added */
 
 /* Returns a new block made as `mode` says (see MEM_*), or null when memory
-   runs out, when the mode is not one of 1 to 4, or when MEM_STRDUP or
-   MEM_COPY is given a null source (whatever the size); nothing is allocated
-   then. */
+   runs out, when the mode is not one of 1 to 4, when MEM_STRDUP is given a
+   null source, or when MEM_COPY is given a null source and a size above 0;
+   nothing is allocated then.  MEM_COPY of 0 bytes reads nothing and hands
+   out a block as for any source. */
 OV_API void *ov_getMem(uint64_t size, void *memCtx, int32_t mode,
                        const void *source, uint32_t tag);
 

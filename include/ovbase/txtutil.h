@@ -77,7 +77,11 @@ OV_API int StrArrayCatBuf(const char **strings, uint64_t count, char *buffer, ui
    start of the next line; a line is consumed exactly up to its newline
    whatever bytes it holds (a NUL byte in it is stored as read and ends the
    text the caller sees).  Returns buffer, or null (with an empty buffer) at
-   end of file or on a read error.  Size 1 reads no text: the buffer becomes
+   end of file or on a read error.  As with fgets, text read before the
+   stream stops is returned, not lost, when this read did not fail: a
+   non-blocking stream with no more bytes for now, or a stream whose error
+   indicator was set before the call, gives the part of the line it had
+   (errno is left as the caller had it unless a read set one).  Size 1 reads no text: the buffer becomes
    empty, the rest of the line is discarded and buffer is returned, also at
    end of file (as fgets does for size 1).  Size 0 or less, a null buffer or
    a null stream: nothing is read or written, null is returned. */

@@ -80,7 +80,9 @@ extern "C" {
 OV_API void *ov_getMem(uint64_t size, void *, int32_t mode, const void *source, uint32_t) {
   if (mode < MEM_PLAIN || mode > MEM_COPY) return nullptr;
   // Nothing to copy from: refused like an unknown mode, not dereferenced.
-  if ((mode == MEM_STRDUP || mode == MEM_COPY) && source == nullptr) return nullptr;
+  // A copy of 0 bytes reads nothing, so it needs no source.
+  if (source == nullptr && (mode == MEM_STRDUP || (mode == MEM_COPY && size != 0)))
+    return nullptr;
   if (injectFailure()) return nullptr;
   void *block = takeBlock(size, mode, source);
   countBlock(block, +1);

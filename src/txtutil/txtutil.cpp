@@ -6,6 +6,7 @@
  * 272600580 for growing a joined buffer, 272600585 for allocating one.
  */
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -89,6 +90,35 @@ void joinInto(char *out, const char **strings, uint64_t count) {
   *out = '\0';
 }
 
+// Tells whether reading a stream failed while the watch lasted, as fgets
+// decides it: a stream that merely has nothing more to give now (a
+// non-blocking one says "try again") has not failed, nor has one whose error
+// indicator was already set before, unless a new error came with an errno.
+// The caller's errno comes back when nothing set one meanwhile.
+class ReadWatch {
+ public:
+  explicit ReadWatch(FILE *stream)
+      : stream_(stream), hadError_(std::ferror(stream) != 0), callerErrno_(errno) {
+    errno = 0;
+  }
+  ~ReadWatch() {
+    if (errno == 0) errno = callerErrno_;
+  }
+  ReadWatch(const ReadWatch &) = delete;
+  ReadWatch &operator=(const ReadWatch &) = delete;
+
+  bool failed() const {
+    const int err = errno;
+    if (std::ferror(stream_) == 0 || err == EAGAIN || err == EWOULDBLOCK) return false;
+    return !hadError_ || err != 0;
+  }
+
+ private:
+  FILE *stream_;
+  bool hadError_;
+  int callerErrno_;
+};
+
 // Reads and drops characters up to and including the next newline or to
 // the end of the stream.
 void discardRestOfLine(FILE *stream) {
@@ -170,12 +200,13 @@ OV_API char *FgetsTrim(char *buffer, int16_t size, FILE *stream) {
   if (buffer == nullptr || size <= 0 || stream == nullptr) return nullptr;
   // Byte by byte rather than fgets and a length: the newline is found where
   // it was read, so a NUL byte inside the line cannot hide it.
+  const ReadWatch watch(stream);
   int16_t used = 0;
   int c = 0;
   while (used < size - 1 && (c = std::getc(stream)) != EOF && c != '\n')
     buffer[used++] = static_cast<char>(c);
   buffer[used] = '\0';
-  if (c == EOF && size > 1 && (used == 0 || std::ferror(stream))) {
+  if (c == EOF && size > 1 && (used == 0 || watch.failed())) {
     buffer[0] = '\0';
     return nullptr;
   }
