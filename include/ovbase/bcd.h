@@ -124,11 +124,13 @@ OV_API void bcd_chgSign(BCD *x);
    Returns -1 when precision exceeds max_precision or scale exceeds
    max_scale (out untouched), else the bits of the packing:
    BCD_TRUNCATED when fraction digits beyond s are dropped (trailing zeros
-   included), BCD_OVERFLOW when integer digits beyond p - s are dropped.
+   included), BCD_OVERFLOW when x's point (normalized) lies above p - s,
+   that is when integer digits beyond p - s are dropped, and also for a
+   zero (point 0) when the scale exceeds the precision: 0 at precision 2,
+   scale 5 packs as 0xC2 and zeros with BCD_OVERFLOW.
    Digits falling off either end are simply gone: 1E40 with precision 5
    stores five zeros with BCD_OVERFLOW; 0.05 with scale 0 stores zeros with
-   BCD_TRUNCATED; a zero loses nothing, so it reports nothing even when the
-   scale exceeds the precision.  x is not changed. */
+   BCD_TRUNCATED.  x is not changed. */
 OV_API int bcd_pack(const BCD *x, uint8_t *out, uint8_t precision, uint8_t scale);
 
 /* Reads a packed decimal into x, normalized, with the packing bits in x's
