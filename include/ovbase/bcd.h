@@ -258,8 +258,10 @@ OV_API int bcd_fromWChar(const wchar_t *text, BCD *x);
    exceeds size, as many least significant digits are left out as the
    difference, integer digits included (100 in 4 characters is "10"); a
    dangling point is dropped ("-12.5" in 5 characters is "-12").  With no
-   digit left the text is "0" ("-0" for a negative number); when even that
-   does not fit, the text is empty (size 1) or nothing is written (size 0).
+   digit left the text is "0" ("-0" for a negative number); with one
+   character less a negative number keeps only its sign ("-12.5" in 2
+   characters is "-"); below that the text is empty (size 1) or nothing is
+   written (size 0).
    A number with fewer digit positions than integer digits (length below
    point) is written with its length digits only.
    Numbers below 1 ("0.", then -point zeros, then the digits): the size
