@@ -124,11 +124,13 @@ OV_API void bcd_chgSign(BCD *x);
    Returns -1 when precision exceeds max_precision or scale exceeds
    max_scale (out untouched), else the bits of the packing:
    BCD_TRUNCATED when fraction digits beyond s are dropped (trailing zeros
-   included), BCD_OVERFLOW when integer digits beyond p - s are dropped.
+   included), BCD_OVERFLOW when x's point (normalized) lies above p - s,
+   that is when integer digits beyond p - s are dropped, and also for a
+   zero (point 0) when the scale exceeds the precision: 0 at precision 2,
+   scale 5 packs as 0xC2 and zeros with BCD_OVERFLOW.
    Digits falling off either end are simply gone: 1E40 with precision 5
    stores five zeros with BCD_OVERFLOW; 0.05 with scale 0 stores zeros with
-   BCD_TRUNCATED; a zero loses nothing, so it reports nothing even when the
-   scale exceeds the precision.  x is not changed. */
+   BCD_TRUNCATED.  x is not changed. */
 OV_API int bcd_pack(const BCD *x, uint8_t *out, uint8_t precision, uint8_t scale);
 
 /* Reads a packed decimal into x, normalized, with the packing bits in x's
@@ -256,8 +258,10 @@ OV_API int bcd_fromWChar(const wchar_t *text, BCD *x);
    exceeds size, as many least significant digits are left out as the
    difference, integer digits included (100 in 4 characters is "10"); a
    dangling point is dropped ("-12.5" in 5 characters is "-12").  With no
-   digit left the text is "0" ("-0" for a negative number); when even that
-   does not fit, the text is empty (size 1) or nothing is written (size 0).
+   digit left the text is "0" ("-0" for a negative number); with one
+   character less a negative number keeps only its sign ("-12.5" in 2
+   characters is "-"); below that the text is empty (size 1) or nothing is
+   written (size 0).
    A number with fewer digit positions than integer digits (length below
    point) is written with its length digits only.
    Numbers below 1 ("0.", then -point zeros, then the digits): the size
@@ -306,10 +310,11 @@ OV_API int bcd_fromDouble(double value, BCD *x);
    truncating towards zero, and store it in *out.  Return the bits:
    BCD_OVERFLOW when the integer part does not fit the target (out receives
    the low bits of the integer part with the sign applied) or when x is
-   negative and the target unsigned (out receives 0); BCD_TRUNCATED when x
-   has digit positions after its point (length > point, zero digits
-   included: 3.0 reports it; 1E40 stored with fewer digits than integer
-   positions does not) or is a nonzero value below 1.  The narrow targets
+   negative and the target unsigned (out receives 0); BCD_TRUNCATED when
+   the normalized length differs from the point: digit positions after the
+   point, zero digits included (3.0 reports it), a nonzero value below 1,
+   and also a number stored with fewer digit positions than integer digits
+   (1E40 read under 32 digits: BCD_OVERFLOW | BCD_TRUNCATED into int64).  The narrow targets
    convert through the 64-bit conversion of the same signedness and add
    BCD_OVERFLOW when that result lies outside their range. */
 OV_API int bcd_toInt8(const BCD *x, int8_t *out);

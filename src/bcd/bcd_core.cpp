@@ -19,10 +19,12 @@ constexpr uint8_t kPackedBits = BCD_TRUNCATED | BCD_OVERFLOW;
 // position j - lead, where lead = p - s - point is the number of leading
 // zeros to insert (negative: integer digits that do not fit).  Returns and
 // stores BCD_TRUNCATED when fraction digits beyond s are dropped and
-// BCD_OVERFLOW when integer digits beyond p - s are dropped.  Dropping can
-// never make the length negative: digits that fall off either end are simply
-// gone, and a zero loses nothing, so it reports nothing.  Afterwards length
-// is p and point p - s (kept within -128..127; the caller does not use it).
+// BCD_OVERFLOW whenever the point lies above p - s (lead < 0): integer
+// digits beyond p - s are dropped, and a zero (point 0) packed with a scale
+// above its precision reports it too, having no room for the position
+// before the point.  Dropping can never make the length negative: digits
+// that fall off either end are simply gone.  Afterwards length is p and
+// point p - s (kept within -128..127; the caller does not use it).
 uint8_t adjust(BCD *x, int p, int s) {
   uint8_t *d = digitsOf(x);
   const int len = x->length;
@@ -31,7 +33,7 @@ uint8_t adjust(BCD *x, int p, int s) {
   const int tail = s - (len - point);
   uint8_t bits = 0;
   if (tail < 0) bits |= BCD_TRUNCATED;
-  if (lead < 0 && len > 0) bits |= BCD_OVERFLOW;
+  if (lead < 0) bits |= BCD_OVERFLOW;
 
   auto source = [&](int j) -> uint8_t {
     const int k = j - lead;

@@ -381,6 +381,8 @@ int writeEmpty(Ch *buffer, uint32_t size) {
 // Numbers of at least 1, and zero: the size check counts the digits, the
 // point and the terminator (and the sign as the traits say); a buffer that
 // is too small loses the least significant digits, integer digits included.
+// A cut below no digit at all leaves the sign alone ("-" in two
+// characters); where even that does not fit, the text is empty.
 template <typename Ch>
 int writeWhole(const NormalizedView &v, Ch *buffer, uint32_t size) {
   const int signRoom = TextTraits<Ch>::kCountsSignOnlyWhenNegative ? (v.negative ? 1 : 0) : 1;
@@ -391,7 +393,12 @@ int writeWhole(const NormalizedView &v, Ch *buffer, uint32_t size) {
     count -= needed - size;
     result = BCD_TEXTCUT;
   }
-  if (count < 0) return writeEmpty(buffer, size);
+  if (count < 0) {
+    if (!v.negative || size < 2) return writeEmpty(buffer, size);
+    buffer[0] = '-';
+    buffer[1] = 0;
+    return result;
+  }
   if (count > max_precision) count = max_precision;
 
   Ch *out = buffer;
