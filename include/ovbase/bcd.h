@@ -310,11 +310,10 @@ OV_API int bcd_fromDouble(double value, BCD *x);
    truncating towards zero, and store it in *out.  Return the bits:
    BCD_OVERFLOW when the integer part does not fit the target (out receives
    the low bits of the integer part with the sign applied) or when x is
-   negative and the target unsigned (out receives 0); BCD_TRUNCATED when
-   the normalized length differs from the point: digit positions after the
-   point, zero digits included (3.0 reports it), a nonzero value below 1,
-   and also a number stored with fewer digit positions than integer digits
-   (1E40 read under 32 digits: BCD_OVERFLOW | BCD_TRUNCATED into int64).  The narrow targets
+   negative and the target unsigned (out receives 0); BCD_TRUNCATED when x
+   has digit positions after its point (length > point, zero digits
+   included: 3.0 reports it; 1E40 stored with fewer digits than integer
+   positions does not) or is a nonzero value below 1.  The narrow targets
    convert through the 64-bit conversion of the same signedness and add
    BCD_OVERFLOW when that result lies outside their range. */
 OV_API int bcd_toInt8(const BCD *x, int8_t *out);

@@ -93,10 +93,7 @@ IntegerPart integerPart(const BCD *n) {
 }
 
 // Converts to a 64-bit integer of either signedness.  Reports
-// BCD_TRUNCATED whenever the length differs from the point: digit
-// positions after the point (zero or not), and also a number holding fewer
-// digit positions than integer digits (1E40 read under 32 digits), whose
-// digits were cut when it was made.
+// BCD_TRUNCATED when the number has digit positions after its point.
 template <typename Wide>
 int toWideInteger(const BCD *x, Wide *out) {
   WorkNumber n;
@@ -120,7 +117,7 @@ int toWideInteger(const BCD *x, Wide *out) {
       bits = BCD_TRUNCATED;  // a nonzero value below 1
     }
   }
-  if (n->length != n->point) bits |= BCD_TRUNCATED;
+  if (n->length > n->point) bits |= BCD_TRUNCATED;
 
   const uint64_t magnitude = part.low;
   *out = static_cast<Wide>(negative ? 0 - magnitude : magnitude);
