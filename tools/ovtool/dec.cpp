@@ -268,7 +268,11 @@ int runPack(char **argv) {
   std::printf("status: %s\n", bitsInWords(bits).c_str());
   const Digits given = digitsOf(argv[1]);
   const Digits kept = digitsOf(text.c_str());
-  if ((bits & BCD_OVERFLOW) && given.integer > precision - scale)
+  if ((bits & BCD_OVERFLOW) && precision < scale)
+    std::printf("overflow: with scale %d above precision %d the packed form holds only the digits %d to %d "
+                "places after the point, and %s reaches above them (a zero's point counts as 0)\n",
+                scale, precision, scale - precision + 1, scale, quoteArg(argv[1]).c_str());
+  else if ((bits & BCD_OVERFLOW) && given.integer > precision - scale)
     std::printf("overflow: %s has %s before the point, the packed form holds precision - scale (%d - %d) = %d; "
                 "%s lost at the left\n",
                 quoteArg(argv[1]).c_str(), digitCount(given.integer).c_str(), precision, scale, precision - scale,
