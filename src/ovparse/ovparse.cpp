@@ -299,7 +299,7 @@ int Parse<kSize>::run() {
         }
       }
       act = defaults[state];
-      if (act == kSeeExceptions) {
+      if (act == kSeeExceptions) [[unlikely]] {
         if (lookahead == kNoToken) readToken();
         act = exceptionAction(state, lookahead);
       }
