@@ -63,6 +63,15 @@ static_assert(add16(32767, 1) == -32768 && add16(-1000, 1) == -999);
 enum class Seen { First, Again, NoMemory };
 enum class Recovery { ShiftError, Discard, StackEmpty, GiveUp, NoMemory };
 
+// What recovery decided, with the depth and state to go on from.  Handed
+// back by value: a depth or state whose address escaped into an out-of-line
+// call would have to live in memory for the whole parse loop.
+struct Recovered {
+  Recovery what;
+  int depth;
+  int16_t state;
+};
+
 // One parse.  kSize is the value size when it is known at compile time (the
 // common sizes get copies the compiler can inline), 0 when it is not.
 template <uint32_t kSize>
@@ -84,7 +93,7 @@ class Parse {
   bool grow();
   int16_t exceptionAction(int16_t state, int16_t lookahead) const;
   Seen recordError(int16_t lookahead, int depth);
-  Recovery recover(int16_t lookahead, int &depth, int &counter, int16_t &state);
+  Recovered recover(int16_t lookahead, int depth, int counter, int16_t state);
   void release();
   template <typename T>
   void releaseBlock(T *&block) {
@@ -184,7 +193,8 @@ Seen Parse<kSize>::recordError(int16_t lookahead, int depth) {
   return Seen::First;
 }
 
-// Handles a syntax error found in `state` (on top of the stack at depth).
+// Handles a syntax error found in `state` (on top of the stack at depth);
+// the recovery counter is 3 afterwards.
 // A new one (counter below 3) looks down the stack for a state that shifts
 // the error token (ShiftError: `state` is the state to push with the token
 // value), popping as it goes (StackEmpty when none does); unless recovery
@@ -193,24 +203,22 @@ Seen Parse<kSize>::recordError(int16_t lookahead, int depth) {
 // with no look-ahead in a state that cannot shift, would change nothing
 // (GiveUp).  Kept out of line: the parse loop stays small.
 template <uint32_t kSize>
-[[gnu::noinline]] Recovery Parse<kSize>::recover(int16_t lookahead, int &depth, int &counter, int16_t &state) {
+[[gnu::noinline]] Recovered Parse<kSize>::recover(int16_t lookahead, int depth, int counter, int16_t state) {
   if (counter < kRecovering) {
     const Seen seen = recordError(lookahead, depth);
-    if (seen == Seen::NoMemory) return Recovery::NoMemory;
-    counter = kRecovering;
+    if (seen == Seen::NoMemory) return {Recovery::NoMemory, depth, state};
     if (seen == Seen::First) {
       for (;;) {
         const int16_t n = add16(t_.shiftBase[states_[depth]], t_.errorToken);
-        if (n >= 0 && n < t_.tableSize && t_.check[t_.actions[n]] == t_.errorToken) {
-          state = t_.actions[n];
-          return Recovery::ShiftError;
-        }
-        if (--depth < 0) return Recovery::StackEmpty;
+        if (n >= 0 && n < t_.tableSize && t_.check[t_.actions[n]] == t_.errorToken)
+          return {Recovery::ShiftError, depth, t_.actions[n]};
+        if (--depth < 0) return {Recovery::StackEmpty, depth, state};
       }
     }
   }
-  if (lookahead == kEndOfInput || (lookahead == kNoToken && t_.shiftBase[state] <= kNoShifts)) return Recovery::GiveUp;
-  return Recovery::Discard;
+  if (lookahead == kEndOfInput || (lookahead == kNoToken && t_.shiftBase[state] <= kNoShifts))
+    return {Recovery::GiveUp, depth, state};
+  return {Recovery::Discard, depth, state};
 }
 
 template <uint32_t kSize>
@@ -291,7 +299,7 @@ int Parse<kSize>::run() {
         }
       }
       act = defaults[state];
-      if (act == kSeeExceptions) {
+      if (act == kSeeExceptions) [[unlikely]] {
         if (lookahead == kNoToken) readToken();
         act = exceptionAction(state, lookahead);
       }
@@ -299,7 +307,11 @@ int Parse<kSize>::run() {
       if (act < 0) return 0;          // accepted
 
       // Syntax error.
-      switch (recover(lookahead, depth, counter, state)) {
+      const Recovered recovered = recover(lookahead, depth, counter, state);
+      depth = recovered.depth;
+      state = recovered.state;
+      counter = kRecovering;
+      switch (recovered.what) {
         case Recovery::ShiftError:
           pushFrom = token;
           break;
