@@ -63,13 +63,25 @@ bool multiplyFast(const uint8_t *x, int na, const uint8_t *y, int nb, int plen, 
   // which stays below 2^64 with the carry from the column before.
   const int n = nx + ny;
   uint64_t carry = 0;
-  for (int k = 0; k < n; ++k) {
-    uint64_t t = carry;
-    const int first = k - ny + 1 > 0 ? k - ny + 1 : 0;
-    const int last = k < nx - 1 ? k : nx - 1;
-    for (int i = first; i <= last; ++i) t += static_cast<uint64_t>(xl[i]) * yl[k - i];
-    prod[k] = static_cast<uint32_t>(t % kLimbBase);
-    carry = t / kLimbBase;
+  if (ny == 1) {
+    // A multiplier of one limb (up to eight digits, the usual amount or
+    // rate): one product per column.
+    const uint64_t m = yl[0];
+    for (int k = 0; k < nx; ++k) {
+      const uint64_t t = carry + xl[k] * m;
+      carry = t / kLimbBase;
+      prod[k] = static_cast<uint32_t>(t - carry * kLimbBase);
+    }
+    prod[nx] = static_cast<uint32_t>(carry);
+  } else {
+    for (int k = 0; k < n; ++k) {
+      uint64_t t = carry;
+      const int first = k - ny + 1 > 0 ? k - ny + 1 : 0;
+      const int last = k < nx - 1 ? k : nx - 1;
+      for (int i = first; i <= last; ++i) t += static_cast<uint64_t>(xl[i]) * yl[k - i];
+      prod[k] = static_cast<uint32_t>(t % kLimbBase);
+      carry = t / kLimbBase;
+    }
   }
   if (na + nb > max_precision && na > 0 && nb > 0) {
     int64_t skipped = static_cast<int64_t>(x[na]) * y[nb];
