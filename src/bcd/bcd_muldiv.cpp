@@ -229,6 +229,13 @@ int divideLimbs(uint32_t *u, int un, const uint32_t *vIn, int vn, uint32_t *q) {
     return true;
   };
   for (int j = un - vn; j >= 0; --j) {
+    // A window whose top limb is below the divisor's top limb holds less
+    // than the divisor: the quotient limb is 0 and the remainder stays.
+    // (The leading limb of a dividend padded with zeros is often like that.)
+    if (u[j + vn] == 0 && u[j + vn - 1] < v[vn - 1]) {
+      q[j] = 0;
+      continue;
+    }
     const double top = (static_cast<double>(u[j + vn]) * b + static_cast<double>(u[j + vn - 1])) * b +
                        static_cast<double>(u[j + vn - 2]);
     int64_t qhat = static_cast<int64_t>(top * reciprocal);
