@@ -12,6 +12,8 @@
  * that need normalizing, alignment that loses digits, bytes that are not
  * digits) goes the reference way.
  */
+#include <x86intrin.h>
+
 #include "bcd/bcd_internal.h"
 
 namespace ov::bcd {
@@ -308,6 +310,7 @@ constexpr int kRegisterDigits = 8 * kWindows;
 [[gnu::always_inline]] inline uint64_t loadRegisterDigits(const uint8_t *d, int shift, int length, int windows,
                                                           uint64_t (&w)[kWindows]) {
   uint64_t bad = 0;
+  #pragma GCC unroll 4
   for (int i = 0; i < windows; ++i) {
     const int last = 8 * (i + 1);  // the window's last position
     uint64_t v = loadWindow(d, last - shift);
@@ -332,6 +335,7 @@ constexpr int kRegisterDigits = 8 * kWindows;
     // One place to the right; the digit pushed past position 32 is kept
     // only when the limits have room for it.
     const uint8_t pushed = static_cast<uint8_t>(w[kWindows - 1]);
+    #pragma GCC unroll 4
     for (int i = kWindows - 1; i > 0; --i) w[i] = (w[i] >> 8) | (w[i - 1] << 56);
     w[0] = (w[0] >> 8) | (uint64_t{1} << 56);
     count = length + 1 > max_precision ? max_precision : length + 1;
@@ -344,16 +348,49 @@ constexpr int kRegisterDigits = 8 * kWindows;
       return 0;
     }
     const int zeros = __builtin_clzll(w[0]) / 8;  // 1 .. 7 leading zero digits
+    #pragma GCC unroll 4
     for (int i = 0; i < kWindows - 1; ++i) w[i] = (w[i] << (8 * zeros)) | (w[i + 1] >> (64 - 8 * zeros));
     w[kWindows - 1] <<= 8 * zeros;
     count = length - zeros;
     point -= zeros;
   }
   z[0] = 0;
+  #pragma GCC unroll 4
   for (int i = 0; i < kWindows; ++i) store64(z + 1 + 8 * i, __builtin_bswap64(w[i]));
   clearDigits(z, count > kRegisterDigits ? count + 1 : kRegisterDigits + 1, max_precision);
   r->length = static_cast<uint8_t>(count);
   return storePoint(r, point);
+}
+
+// The 32 positions of four windows (w[0] the most significant) taken as one
+// 256-bit number, so that a decimal carry or borrow runs through all of
+// them with the processor's add-with-carry instead of being extracted from
+// each word and fed into the next.  addWide returns the carry out of
+// position 1; subWide expects u >= v.
+template <int Windows>
+inline int addWide(const uint64_t (&u)[kWindows], const uint64_t (&v)[kWindows], uint64_t (&w)[kWindows]) {
+  // Each byte of u + v + 246 overflows into the next byte exactly when the
+  // decimal sum (with the carry from below) reaches 10; bytes that did not
+  // overflow hold 246 too much and have their high bit set.
+  unsigned char carry = 0;
+  #pragma GCC unroll 4
+  for (int i = Windows - 1; i >= 0; --i) {
+    unsigned long long sum;
+    carry = _addcarry_u64(carry, u[i] + v[i], 0xF6F6F6F6F6F6F6F6ULL, &sum);
+    w[i] = sum - ((sum >> 7) & kOnes) * 0xF6;
+  }
+  return carry;
+}
+template <int Windows>
+inline void subWide(const uint64_t *u, const uint64_t *v, uint64_t (&w)[kWindows]) {
+  // A byte that had to borrow wrapped to 246 .. 255: 246 too much.
+  unsigned char borrow = 0;
+  #pragma GCC unroll 4
+  for (int i = Windows - 1; i >= 0; --i) {
+    unsigned long long diff;
+    borrow = _subborrow_u64(borrow, u[i], v[i], &diff);
+    w[i] = diff - ((diff >> 7) & kOnes) * 0xF6;
+  }
 }
 
 // The sum (Subtract = false) or difference of the aligned operands in
@@ -362,29 +399,33 @@ constexpr int kRegisterDigits = 8 * kWindows;
 // magnitudes (the aligned digits hold the values exactly, so comparing them
 // word by word orders them as ucompare does): cmp receives it and the
 // larger magnitude is taken first.
-template <bool Subtract>
+template <bool Subtract, int Windows>
 int combineInRegisters(const BCD *a, const BCD *b, const Alignment &al, BCD *r, int &carryOut, int &cmp) {
-  // Only the windows that hold positions up to the length are computed;
-  // the others are zero.
-  const int windows = (al.length + 7) / 8;
-  uint64_t u[kWindows], v[kWindows], w[kWindows] = {};
-  if ((loadRegisterDigits(digitsOf(a), al.shiftA, al.length, windows, u) |
-       loadRegisterDigits(digitsOf(b), al.shiftB, al.length, windows, v)) != 0)
+  // Windows covers the length; the words past it are zero.  A fixed count
+  // lets the words stay in registers.
+  uint64_t u[kWindows] = {}, v[kWindows] = {}, w[kWindows] = {};
+  if ((loadRegisterDigits(digitsOf(a), al.shiftA, al.length, Windows, u) |
+       loadRegisterDigits(digitsOf(b), al.shiftB, al.length, Windows, v)) != 0)
     return -1;
   int carry = 0;
   if constexpr (Subtract) {
     int i = 0;
-    while (i < windows && u[i] == v[i]) ++i;
-    cmp = i == windows ? 0 : u[i] > v[i] ? 1 : -1;
-    const uint64_t *big = cmp >= 0 ? u : v;
-    const uint64_t *small = cmp >= 0 ? v : u;
-    for (int k = windows - 1; k >= 0; --k) w[k] = subWindows(big[k], small[k], carry);
-    carry = 0;
+    while (i < Windows && u[i] == v[i]) ++i;
+    cmp = i == Windows ? 0 : u[i] > v[i] ? 1 : -1;
+    subWide<Windows>(cmp >= 0 ? u : v, cmp >= 0 ? v : u, w);
   } else {
-    for (int k = windows - 1; k >= 0; --k) w[k] = addWindows(u[k], v[k], carry);
+    carry = addWide<Windows>(u, v, w);
   }
   carryOut = carry;
   return storeRegisterDigits(w, carry, al.length, al.point, r);
+}
+
+// combineInRegisters with the number of windows the length needs.
+template <bool Subtract>
+int combineInRegisters(const BCD *a, const BCD *b, const Alignment &al, BCD *r, int &carryOut, int &cmp) {
+  if (al.length <= 8) return combineInRegisters<Subtract, 1>(a, b, al, r, carryOut, cmp);
+  if (al.length <= 16) return combineInRegisters<Subtract, 2>(a, b, al, r, carryOut, cmp);
+  return combineInRegisters<Subtract, kWindows>(a, b, al, r, carryOut, cmp);
 }
 
 // True when the aligned result fits the register path.

@@ -320,7 +320,9 @@ inline uint64_t valueToDigits8(uint32_t x) {
 }
 
 // Reads the count digits d[0 .. count-1] as an integer in base-10^8 limbs,
-// least significant limb first.  Returns the number of limbs, or -1 when a
+// least significant limb first.  d[0 .. 7] must be readable whenever
+// max_precision is at least 8 (d is position 1 of a number, or a buffer at
+// least that long).  Returns the number of limbs, or -1 when a
 // byte is not a digit 0..9.
 inline int digitsToLimbs(const uint8_t *d, int count, uint32_t *limbs) {
   int n = 0;
@@ -332,12 +334,21 @@ inline int digitsToLimbs(const uint8_t *d, int count, uint32_t *limbs) {
     limbs[n++] = digits8ToValue(v);
   }
   if (end > 0) {
-    uint32_t value = 0;
-    for (int k = 0; k < end; ++k) {
-      bad |= d[k] > 9;
-      value = value * 10 + d[k];
+    if (max_precision >= kLimbDigits) {
+      // The leading end digits in one word: d[0 .. 7] lie within the
+      // number (position 8 exists), and shifting the word up by the
+      // missing positions leaves zeros in front of the digits that count.
+      const uint64_t v = load64(d) << (8 * (kLimbDigits - end));
+      bad |= badDigits(v);
+      limbs[n++] = digits8ToValue(v);
+    } else {
+      uint32_t value = 0;
+      for (int k = 0; k < end; ++k) {
+        bad |= d[k] > 9;
+        value = value * 10 + d[k];
+      }
+      limbs[n++] = value;
     }
-    limbs[n++] = value;
   }
   return bad ? -1 : n;
 }

@@ -63,13 +63,25 @@ bool multiplyFast(const uint8_t *x, int na, const uint8_t *y, int nb, int plen, 
   // which stays below 2^64 with the carry from the column before.
   const int n = nx + ny;
   uint64_t carry = 0;
-  for (int k = 0; k < n; ++k) {
-    uint64_t t = carry;
-    const int first = k - ny + 1 > 0 ? k - ny + 1 : 0;
-    const int last = k < nx - 1 ? k : nx - 1;
-    for (int i = first; i <= last; ++i) t += static_cast<uint64_t>(xl[i]) * yl[k - i];
-    prod[k] = static_cast<uint32_t>(t % kLimbBase);
-    carry = t / kLimbBase;
+  if (ny == 1) {
+    // A multiplier of one limb (up to eight digits, the usual amount or
+    // rate): one product per column.
+    const uint64_t m = yl[0];
+    for (int k = 0; k < nx; ++k) {
+      const uint64_t t = carry + xl[k] * m;
+      carry = t / kLimbBase;
+      prod[k] = static_cast<uint32_t>(t - carry * kLimbBase);
+    }
+    prod[nx] = static_cast<uint32_t>(carry);
+  } else {
+    for (int k = 0; k < n; ++k) {
+      uint64_t t = carry;
+      const int first = k - ny + 1 > 0 ? k - ny + 1 : 0;
+      const int last = k < nx - 1 ? k : nx - 1;
+      for (int i = first; i <= last; ++i) t += static_cast<uint64_t>(xl[i]) * yl[k - i];
+      prod[k] = static_cast<uint32_t>(t % kLimbBase);
+      carry = t / kLimbBase;
+    }
   }
   if (na + nb > max_precision && na > 0 && nb > 0) {
     int64_t skipped = static_cast<int64_t>(x[na]) * y[nb];
@@ -217,6 +229,13 @@ int divideLimbs(uint32_t *u, int un, const uint32_t *vIn, int vn, uint32_t *q) {
     return true;
   };
   for (int j = un - vn; j >= 0; --j) {
+    // A window whose top limb is below the divisor's top limb holds less
+    // than the divisor: the quotient limb is 0 and the remainder stays.
+    // (The leading limb of a dividend padded with zeros is often like that.)
+    if (u[j + vn] == 0 && u[j + vn - 1] < v[vn - 1]) {
+      q[j] = 0;
+      continue;
+    }
     const double top = (static_cast<double>(u[j + vn]) * b + static_cast<double>(u[j + vn - 1])) * b +
                        static_cast<double>(u[j + vn - 2]);
     int64_t qhat = static_cast<int64_t>(top * reciprocal);
