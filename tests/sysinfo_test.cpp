@@ -42,8 +42,8 @@ const DistroRow kRows[] = {
     {{{"vine-release", ""}, {"SuSE-release", "SUSE 9 (a)\n"}}, ""},  // empty file, empty name
     {{{"vine-release", "\n"}}, "Linux"},
     {{{"turbolinux-release", "Turbolinux 10 (x)\n"}, {"SuSE-release", "SUSE\n"}}, "Turbolinux 10"},
-    {{{"mvl-release", "MontaVista Linux Professional Edition Version 3.1 Release 2005\n"}},
-     "MontaVista Linux Professional Edition 3.1"},
+    {{{"mvl-release", "Embedded Linux Professional Edition Version 3.1 Release 2005\n"}},
+     "Embedded Linux Professional Edition 3.1"},
     // The character after the word is skipped.
     {{{"mvl-release", "MVL Version:4.0\n"}}, "MVL 4.0\n"},
     // The end word right after the skipped character is cut off before the
