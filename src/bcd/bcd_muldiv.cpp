@@ -66,13 +66,20 @@ bool multiplyFast(const uint8_t *x, int na, const uint8_t *y, int nb, int plen, 
   if (ny == 1) {
     // A multiplier of one limb (up to eight digits, the usual amount or
     // rate): one product per column.
+    // Each product splits into its two limbs on its own; only a carry of
+    // 0 or 1 runs from column to column (low + previous high < 2 * 10^8).
     const uint64_t m = yl[0];
+    uint32_t previousHigh = 0;
+    uint32_t columnCarry = 0;
     for (int k = 0; k < nx; ++k) {
-      const uint64_t t = carry + xl[k] * m;
-      carry = t / kLimbBase;
-      prod[k] = static_cast<uint32_t>(t - carry * kLimbBase);
+      const uint64_t product = xl[k] * m;
+      const uint32_t high = static_cast<uint32_t>(product / kLimbBase);
+      uint32_t t = static_cast<uint32_t>(product - static_cast<uint64_t>(high) * kLimbBase) + previousHigh + columnCarry;
+      columnCarry = t >= kLimbBase ? 1 : 0;
+      prod[k] = t - (columnCarry ? kLimbBase : 0);
+      previousHigh = high;
     }
-    prod[nx] = static_cast<uint32_t>(carry);
+    prod[nx] = previousHigh + columnCarry;
   } else {
     for (int k = 0; k < n; ++k) {
       uint64_t t = carry;
