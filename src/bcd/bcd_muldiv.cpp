@@ -115,16 +115,16 @@ bool multiplyFast(const uint8_t *x, int na, const uint8_t *y, int nb, int plen, 
   if (count <= 0) {
     count = 0;
   } else {
-    if (dropped != 0) {
-      // One digit to the right, every limb on its own: its own digits
-      // but the last, and the last digit of the limb above in front.
-      for (int k = 0; k <= top; ++k) {
-        const uint32_t above = k < top ? prod[k + 1] % 10 : 0;
-        prod[k] = prod[k] / 10 + above * (kLimbBase / 10);
-      }
-    }
     z[0] = 0;
-    limbsToDigits(prod, top + 1, z + 1, count);
+    if (dropped != 0) {
+      // The product's last count + 1 digits, staged, then all but the
+      // last one: the same digits as the product divided by ten.
+      uint8_t staged[8 * 2 * kMaxLimbs];
+      limbsToDigits(prod, top + 1, staged, count + 1);
+      copyBytes(z + 1, staged, count);
+    } else {
+      limbsToDigits(prod, top + 1, z + 1, count);
+    }
   }
   countFastPath();
   return true;
