@@ -328,6 +328,27 @@ inline int digitsToLimbs(const uint8_t *d, int count, uint32_t *limbs) {
   int n = 0;
   uint64_t bad = 0;
   int end = count;  // one past the last digit of the current limb
+  // Sixteen digits, two limbs, per step in SSE2: the bytes widen to words,
+  // multiply-adds join neighbours into pairs (x10), then groups of four
+  // (x100) and eight (x10000); every intermediate fits a signed 16- or
+  // 32-bit lane.
+  const __m128i nine = _mm_set1_epi8(9);
+  int allDigits = 0xFFFF;
+  for (; end >= 2 * kLimbDigits; end -= 2 * kLimbDigits) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + end - 2 * kLimbDigits));
+    allDigits &= _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, nine), v));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i tens = _mm_set1_epi32(0x0001000A);
+    const __m128i pairs = _mm_packs_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(v, zero), tens),
+                                          _mm_madd_epi16(_mm_unpackhi_epi8(v, zero), tens));
+    const __m128i fours = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00010064));
+    const __m128i eights = _mm_madd_epi16(_mm_packs_epi32(fours, fours), _mm_set1_epi32(0x00012710));
+    // Lane 0 holds the first eight digits (the higher limb), lane 1 the rest.
+    limbs[n] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(eights, 4)));
+    limbs[n + 1] = static_cast<uint32_t>(_mm_cvtsi128_si32(eights));
+    n += 2;
+  }
+  bad |= allDigits != 0xFFFF;
   for (; end >= kLimbDigits; end -= kLimbDigits) {
     const uint64_t v = load64(d + end - kLimbDigits);
     bad |= badDigits(v);
@@ -359,6 +380,24 @@ inline int digitsToLimbs(const uint8_t *d, int count, uint32_t *limbs) {
 inline void limbsToDigits(const uint32_t *limbs, int n, uint8_t *d, int count) {
   int end = count;
   int i = 0;
+  // Two limbs, sixteen digits, per step in SSE2 with the same splits as
+  // valueToDigits8: by 10^4 (multiply-high in 64-bit lanes), then by 100
+  // and by 10 (multiply-high in 16-bit lanes).  The higher limb's digits
+  // come first in memory.
+  for (; end >= 2 * kLimbDigits; end -= 2 * kLimbDigits, i += 2) {
+    const uint32_t low = i < n ? limbs[i] : 0;
+    const uint32_t high = i + 1 < n ? limbs[i + 1] : 0;
+    const __m128i x = _mm_set_epi64x(low, high);
+    const __m128i upper = _mm_srli_epi64(_mm_mul_epu32(x, _mm_set1_epi32(static_cast<int>(0xD1B71759u))), 45);
+    const __m128i lower = _mm_sub_epi64(x, _mm_mul_epu32(upper, _mm_set1_epi32(10000)));
+    const __m128i fours = _mm_or_si128(upper, _mm_slli_epi64(lower, 32));
+    const __m128i hundreds = _mm_srli_epi16(_mm_mulhi_epu16(fours, _mm_set1_epi32(5243)), 3);
+    const __m128i pairs =
+        _mm_or_si128(hundreds, _mm_slli_epi32(_mm_sub_epi16(fours, _mm_mullo_epi16(hundreds, _mm_set1_epi32(100))), 16));
+    const __m128i tens = _mm_mulhi_epu16(pairs, _mm_set1_epi16(6592));
+    const __m128i digits = _mm_or_si128(tens, _mm_slli_epi16(_mm_sub_epi16(pairs, _mm_mullo_epi16(tens, _mm_set1_epi16(10))), 8));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(d + end - 2 * kLimbDigits), digits);
+  }
   for (; end >= kLimbDigits; end -= kLimbDigits, ++i) {
     store64(d + end - kLimbDigits, valueToDigits8(i < n ? limbs[i] : 0));
   }

@@ -66,13 +66,20 @@ bool multiplyFast(const uint8_t *x, int na, const uint8_t *y, int nb, int plen, 
   if (ny == 1) {
     // A multiplier of one limb (up to eight digits, the usual amount or
     // rate): one product per column.
+    // Each product splits into its two limbs on its own; only a carry of
+    // 0 or 1 runs from column to column (low + previous high < 2 * 10^8).
     const uint64_t m = yl[0];
+    uint32_t previousHigh = 0;
+    uint32_t columnCarry = 0;
     for (int k = 0; k < nx; ++k) {
-      const uint64_t t = carry + xl[k] * m;
-      carry = t / kLimbBase;
-      prod[k] = static_cast<uint32_t>(t - carry * kLimbBase);
+      const uint64_t product = xl[k] * m;
+      const uint32_t high = static_cast<uint32_t>(product / kLimbBase);
+      uint32_t t = static_cast<uint32_t>(product - static_cast<uint64_t>(high) * kLimbBase) + previousHigh + columnCarry;
+      columnCarry = t >= kLimbBase ? 1 : 0;
+      prod[k] = t - (columnCarry ? kLimbBase : 0);
+      previousHigh = high;
     }
-    prod[nx] = static_cast<uint32_t>(carry);
+    prod[nx] = previousHigh + columnCarry;
   } else {
     for (int k = 0; k < n; ++k) {
       uint64_t t = carry;
@@ -108,16 +115,16 @@ bool multiplyFast(const uint8_t *x, int na, const uint8_t *y, int nb, int plen, 
   if (count <= 0) {
     count = 0;
   } else {
-    if (dropped != 0) {
-      // One digit to the right, every limb on its own: its own digits
-      // but the last, and the last digit of the limb above in front.
-      for (int k = 0; k <= top; ++k) {
-        const uint32_t above = k < top ? prod[k + 1] % 10 : 0;
-        prod[k] = prod[k] / 10 + above * (kLimbBase / 10);
-      }
-    }
     z[0] = 0;
-    limbsToDigits(prod, top + 1, z + 1, count);
+    if (dropped != 0) {
+      // The product's last count + 1 digits, staged, then all but the
+      // last one: the same digits as the product divided by ten.
+      uint8_t staged[8 * 2 * kMaxLimbs];
+      limbsToDigits(prod, top + 1, staged, count + 1);
+      copyBytes(z + 1, staged, count);
+    } else {
+      limbsToDigits(prod, top + 1, z + 1, count);
+    }
   }
   countFastPath();
   return true;
