@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_report.h"
 #include "bcd/bcd_internal.h"
 #include "bcd_peers.h"
 
@@ -63,26 +64,16 @@ void run(benchmark::State &state, int op, int set, bool reference) {
   ov::bcd::forceLiteralPaths = false;
 }
 
-class SpeedupReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run> &runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run &r : runs)
-      if (r.run_type == Run::RT_Iteration || r.aggregate_name == "median") times_[r.run_name.function_name] = r.GetAdjustedCPUTime();
+// What each fast path buys over the reference path it matches.
+void printSpeedups(const benchreport::TimesReporter &times) {
+  std::printf("\nfast path speedup (reference ns / fast ns):\n");
+  for (const std::string &name : times.names()) {
+    if (name.rfind("fast/", 0) != 0) continue;
+    const double fast = times.cpuNs(name), ref = times.cpuNs("reference/" + name.substr(5));
+    if (ref > 0 && fast > 0)
+      std::printf("  %-18s %8.1f ns vs %8.1f ns  %.1fx\n", name.substr(5).c_str(), fast, ref, ref / fast);
   }
-  void print() const {
-    std::printf("\nfast path speedup (reference ns / fast ns):\n");
-    for (const auto &[name, fast] : times_) {
-      if (name.rfind("fast/", 0) != 0) continue;
-      const auto ref = times_.find("reference/" + name.substr(5));
-      if (ref != times_.end() && fast > 0)
-        std::printf("  %-18s %8.1f ns vs %8.1f ns  %.1fx\n", name.substr(5).c_str(), fast, ref->second, ref->second / fast);
-    }
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
+}
 
 }  // namespace
 
@@ -96,9 +87,9 @@ int main(int argc, char **argv) {
     }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  SpeedupReporter reporter;
+  benchreport::TimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.print();
+  printSpeedups(reporter);
   benchmark::Shutdown();
   return 0;
 }

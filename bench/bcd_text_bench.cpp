@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_report.h"
 #include "bcd_peers.h"
 #include "ovbase/bcd.h"
 
@@ -123,47 +124,31 @@ BENCHMARK(BM_Format32_snprintf);
 BENCHMARK(BM_FormatShort_ovbase);
 BENCHMARK(BM_FormatShort_snprintf);
 
-// Console output as usual, remembering each benchmark's time per iteration.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run> &runs) override {
-    for (const Run &r : runs) {
-      const std::string name = r.benchmark_name();
-      if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median") continue;
-      times_[r.run_type == Run::RT_Aggregate ? name.substr(0, name.rfind('_')) : name] = r.GetAdjustedCPUTime();
-    }
-    ConsoleReporter::ReportRuns(runs);
+// Ratio ovbase / peer per operation, from the times the run reported.
+void printRatios(const benchreport::TimesReporter &times) {
+  static const char *const ops[][2] = {
+      {"BM_Parse32_ovbase", "BM_Parse32_strtod"},        {"BM_ParseShort_ovbase", "BM_ParseShort_strtod"},
+      {"BM_Format32_ovbase", "BM_Format32_snprintf"},    {"BM_FormatShort_ovbase", "BM_FormatShort_snprintf"},
+      {"BM_Parse32_ovbase", "BM_Parse32_strtod128"},     {"BM_ParseShort_ovbase", "BM_ParseShort_strtod128"},
+      {"BM_Format32_ovbase", "BM_Format32_strfromd128"}, {"BM_FormatShort_ovbase", "BM_FormatShort_strfromd128"},
+  };
+  std::printf("\nratio ovbase / peer (target <= 1.0):\n");
+  for (const auto &op : ops) {
+    const double ours = times.cpuNs(op[0]), peer = times.cpuNs(op[1]);
+    if (ours < 0 || peer <= 0) continue;
+    std::printf("  %-22s vs %-12s %8.2f ns vs %8.2f ns  ratio %.2f\n", op[0] + 3,
+                op[1] + std::string(op[1]).rfind('_') + 1, ours, peer, ours / peer);
   }
-
-  void printRatios() const {
-    static const char *const ops[][2] = {
-        {"BM_Parse32_ovbase", "BM_Parse32_strtod"},          {"BM_ParseShort_ovbase", "BM_ParseShort_strtod"},
-        {"BM_Format32_ovbase", "BM_Format32_snprintf"},      {"BM_FormatShort_ovbase", "BM_FormatShort_snprintf"},
-        {"BM_Parse32_ovbase", "BM_Parse32_strtod128"},       {"BM_ParseShort_ovbase", "BM_ParseShort_strtod128"},
-        {"BM_Format32_ovbase", "BM_Format32_strfromd128"},   {"BM_FormatShort_ovbase", "BM_FormatShort_strfromd128"},
-    };
-    std::printf("\nratio ovbase / peer (target <= 1.0):\n");
-    for (const auto &op : ops) {
-      const auto a = times_.find(op[0]);
-      const auto b = times_.find(op[1]);
-      if (a == times_.end() || b == times_.end() || b->second <= 0) continue;
-      std::printf("  %-22s vs %-12s %8.2f ns vs %8.2f ns  ratio %.2f\n", op[0] + 3, op[1] + std::string(op[1]).rfind('_') + 1,
-                  a->second, b->second, a->second / b->second);
-    }
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
+}
 
 }  // namespace
 
 int main(int argc, char **argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
+  benchreport::TimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.printRatios();
+  printRatios(reporter);
   benchmark::Shutdown();
   return 0;
 }

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_report.h"
 #include "ovbase/datetime.h"
 
 namespace {
@@ -186,53 +187,32 @@ constexpr const char *conversionNames[] = {"dateFromCal", "dateToCal", "dayOfYea
                                            "timeToCal"};
 static_assert(sizeof conversionNames / sizeof conversionNames[0] == kTimeToCal + 1);
 
-// Console output as usual; keeps one CPU time per benchmark: the median
-// when repetitions are asked for, otherwise the single run's.
-class SummaryReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run> &runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run &run : runs) {
-      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      if (!run.error_occurred && (median || run.run_type == Run::RT_Iteration))
-        cpuNs_[run.run_name.function_name] = run.GetAdjustedCPUTime();
-    }
-  }
-
-  // One line per conversion: ovbase's time, then each peer's time and the
-  // ratio ovbase / peer ("-" where a peer does not take part).
-  void PrintSummary() const {
-    std::printf("\n%-20s %10s %10s %8s %12s %8s\n", "conversion", "ovbase ns", "libc ns", "ratio",
-                "stepping ns", "ratio");
-    for (const char *range : {"modern", "late"}) {
-      for (Conversion c : {kFromCal, kToCal, kDayOfYear, kTimeFromCal, kTimeToCal}) {
-        const std::string suffix = std::string(conversionNames[c]) + "/" + range;
-        const double ov = time("ovbase/" + suffix);
-        if (ov <= 0) continue;
-        std::printf("%-20s %10.2f", suffix.c_str(), ov);
-        const struct {
-          const char *prefix;
-          int width;
-        } peers[] = {{"libc/", 10}, {"stepping/", 12}};
-        for (const auto &peer : peers) {
-          const double other = time(peer.prefix + suffix);
-          if (other > 0)
-            std::printf(" %*.2f %8.2f", peer.width, other, ov / other);
-          else
-            std::printf(" %*s %8s", peer.width, "-", "-");
-        }
-        std::printf("\n");
+// One line per conversion: ovbase's time, then each peer's time and the
+// ratio ovbase / peer ("-" where a peer does not take part).
+void printSummary(const benchreport::TimesReporter &times) {
+  std::printf("\n%-20s %10s %10s %8s %12s %8s\n", "conversion", "ovbase ns", "libc ns", "ratio",
+              "stepping ns", "ratio");
+  for (const char *range : {"modern", "late"}) {
+    for (Conversion c : {kFromCal, kToCal, kDayOfYear, kTimeFromCal, kTimeToCal}) {
+      const std::string suffix = std::string(conversionNames[c]) + "/" + range;
+      const double ov = times.cpuNs("ovbase/" + suffix);
+      if (ov <= 0) continue;
+      std::printf("%-20s %10.2f", suffix.c_str(), ov);
+      const struct {
+        const char *prefix;
+        int width;
+      } peers[] = {{"libc/", 10}, {"stepping/", 12}};
+      for (const auto &peer : peers) {
+        const double other = times.cpuNs(peer.prefix + suffix);
+        if (other > 0)
+          std::printf(" %*.2f %8.2f", peer.width, other, ov / other);
+        else
+          std::printf(" %*s %8s", peer.width, "-", "-");
       }
+      std::printf("\n");
     }
   }
-
- private:
-  double time(const std::string &name) const {
-    const auto it = cpuNs_.find(name);
-    return it == cpuNs_.end() ? -1 : it->second;
-  }
-  std::map<std::string, double> cpuNs_;
-};
+}
 
 }  // namespace
 
@@ -250,9 +230,9 @@ int main(int argc, char **argv) {
     }
   }
   benchmark::Initialize(&argc, argv);
-  SummaryReporter reporter;
+  benchreport::TimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintSummary();
+  printSummary(reporter);
   benchmark::Shutdown();
   return 0;
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_report.h"
 #include "ovbase/ovutil.h"
 #include "ovbase/platform.h"
 
@@ -84,34 +85,19 @@ void BM_Lines_getline(benchmark::State &state) {
 BENCHMARK(BM_Lines_ovbase)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Lines_getline)->Unit(benchmark::kMillisecond);
 
-// Console output as usual, remembering each benchmark's time per iteration.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run> &runs) override {
-    for (const Run &r : runs) {
-      const std::string name = r.benchmark_name();
-      if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median") continue;
-      const std::string key = r.run_type == Run::RT_Aggregate ? name.substr(0, name.rfind('_')) : name;
-      seconds_[key] = r.real_accumulated_time / static_cast<double>(r.iterations);
-      cpuSeconds_[key] = r.cpu_accumulated_time / static_cast<double>(r.iterations);
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void printRatio() const {
-    const auto ours = seconds_.find("BM_Lines_ovbase"), peer = seconds_.find("BM_Lines_getline");
-    if (ours == seconds_.end() || peer == seconds_.end()) return;
-    const double mb = static_cast<double>(fileBytes()) / 1e6;
-    const double oursCpu = cpuSeconds_.at(ours->first), peerCpu = cpuSeconds_.at(peer->first);
-    std::printf("\nline reading over %.0f MB (target ratio >= 1.0)\n"
-                "  wall time: ov_fileStreamGetLine %.0f MB/s, getline %.0f MB/s, ratio %.2f\n"
-                "  CPU time:  ov_fileStreamGetLine %.0f MB/s, getline %.0f MB/s, ratio %.2f\n",
-                mb, mb / ours->second, mb / peer->second, peer->second / ours->second, mb / oursCpu,
-                mb / peerCpu, peerCpu / oursCpu);
-  }
-
- private:
-  std::map<std::string, double> seconds_, cpuSeconds_;
-};
+// Throughput of both readers and their ratio, in wall and in CPU time, from
+// the times the run reported.
+void printRatio(const benchreport::TimesReporter &times) {
+  const char *ours = "BM_Lines_ovbase", *peer = "BM_Lines_getline";
+  if (times.realNs(ours) <= 0 || times.realNs(peer) <= 0) return;
+  const double mb = static_cast<double>(fileBytes()) / 1e6;
+  const auto rate = [mb](double ns) { return mb / (ns * 1e-9); };
+  std::printf("\nline reading over %.0f MB (target ratio >= 1.0)\n"
+              "  wall time: ov_fileStreamGetLine %.0f MB/s, getline %.0f MB/s, ratio %.2f\n"
+              "  CPU time:  ov_fileStreamGetLine %.0f MB/s, getline %.0f MB/s, ratio %.2f\n",
+              mb, rate(times.realNs(ours)), rate(times.realNs(peer)), times.realNs(peer) / times.realNs(ours),
+              rate(times.cpuNs(ours)), rate(times.cpuNs(peer)), times.cpuNs(peer) / times.cpuNs(ours));
+}
 
 }  // namespace
 
@@ -119,9 +105,9 @@ int main(int argc, char **argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   makeLinesFile();
-  RatioReporter reporter;
+  benchreport::TimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.printRatio();
+  printRatio(reporter);
   benchmark::Shutdown();
   return 0;
 }

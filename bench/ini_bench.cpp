@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_report.h"
 #include "ovbase/ovutil.h"
 #include "ovbase/status.h"
 
@@ -96,32 +97,18 @@ BENCHMARK(BM_Load_GKeyFile)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Lookup_ovbase);
 BENCHMARK(BM_Lookup_GKeyFile);
 
-// Console output as usual, remembering each benchmark's CPU time per
-// iteration (the wall clock of a shared machine is noisier).
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run> &runs) override {
-    for (const Run &r : runs) {
-      if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median") continue;
-      seconds_[r.run_name.function_name] = r.cpu_accumulated_time / static_cast<double>(r.iterations);
-    }
-    ConsoleReporter::ReportRuns(runs);
+// Ratio ovbase / GKeyFile in CPU time (the wall clock of a shared machine
+// is noisier), from the times the run reported.
+void printRatios(const benchreport::TimesReporter &times) {
+  static const char *const ops[][3] = {{"load", "BM_Load_ovbase", "BM_Load_GKeyFile"},
+                                       {"lookup", "BM_Lookup_ovbase", "BM_Lookup_GKeyFile"}};
+  std::printf("\nratio ovbase / GKeyFile, CPU time (target <= 1.0):\n");
+  for (const auto &op : ops) {
+    const double ours = times.cpuNs(op[1]), peer = times.cpuNs(op[2]);
+    if (ours < 0 || peer <= 0) continue;
+    std::printf("  %-8s %10.1f ns vs %10.1f ns  ratio %.2f\n", op[0], ours, peer, ours / peer);
   }
-  void printRatios() const {
-    static const char *const ops[][3] = {{"load", "BM_Load_ovbase", "BM_Load_GKeyFile"},
-                                         {"lookup", "BM_Lookup_ovbase", "BM_Lookup_GKeyFile"}};
-    std::printf("\nratio ovbase / GKeyFile, CPU time (target <= 1.0):\n");
-    for (const auto &op : ops) {
-      const auto a = seconds_.find(op[1]), b = seconds_.find(op[2]);
-      if (a == seconds_.end() || b == seconds_.end() || b->second <= 0) continue;
-      std::printf("  %-8s %10.1f ns vs %10.1f ns  ratio %.2f\n", op[0], a->second * 1e9, b->second * 1e9,
-                  a->second / b->second);
-    }
-  }
-
- private:
-  std::map<std::string, double> seconds_;
-};
+}
 
 }  // namespace
 
@@ -129,9 +116,9 @@ int main(int argc, char **argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   makeIniFile();
-  RatioReporter reporter;
+  benchreport::TimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.printRatios();
+  printRatios(reporter);
   benchmark::Shutdown();
   return 0;
 }
