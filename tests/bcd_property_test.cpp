@@ -4,6 +4,7 @@
 #include <cstring>
 #include <random>
 
+#include "bcd/bcd_wide.h"
 #include "bcd_testing.h"
 
 namespace {
@@ -117,6 +118,44 @@ TEST_F(BcdProperty, PackedBytesSortLikeTheValues) {
   uint8_t one[8], two[8];
   ASSERT_EQ(bcd_pack(N("1.5"), one, 5, 0) - bcd_pack(N("2"), two, 5, 0), BCD_TRUNCATED);
   EXPECT_GT(std::memcmp(one, two, 7), 0);
+}
+
+// The binary quotient behind the long division, on words chosen to reach
+// its corners (top words equal, so the estimate is capped; estimates one or
+// two too large; divisors with and without their top bit set): q * v <= u
+// and u - q * v < v.
+TEST_F(BcdProperty, WideQuotientsAreExact) {
+  using ov::bcd::u128;
+  std::mt19937_64 rng(42);
+  const uint64_t edges[] = {0, 1, 2, (~0ULL) >> 1, 1ULL << 63, (1ULL << 63) + 1, ~0ULL - 1, ~0ULL};
+  const auto word = [&] { return rng() % 3 == 0 ? rng() : edges[rng() % 8]; };
+  for (int iter = 0; iter < 300000; ++iter) {
+    const int uw = 1 + static_cast<int>(rng() % 4), vw = 1 + static_cast<int>(rng() % 2);
+    uint64_t u[4] = {}, v[2] = {}, q[4];
+    for (int i = 0; i < uw; ++i) u[i] = word();
+    for (int i = 0; i < vw; ++i) v[i] = word();
+    if (vw == 2 && rng() % 2) v[1] >>= rng() % 64;
+    if (v[vw - 1] == 0) v[vw - 1] = 1;
+    if (vw == 2 && uw >= 3 && rng() % 4 == 0) u[uw - 1] = v[1] >> 1, u[uw - 2] = ~0ULL;  // capped estimates
+    ov::bcd::divideWide(u, uw, v, vw, q);
+    // r = u - q * v over six words; no borrow out, and r < v.
+    uint64_t p[6] = {};
+    for (int i = 0; i < 4; ++i) {
+      u128 carry = 0;
+      for (int k = 0; k < vw; ++k) carry += static_cast<u128>(q[i]) * v[k] + p[i + k], p[i + k] = static_cast<uint64_t>(carry), carry >>= 64;
+      for (int k = i + vw; k < 6; ++k) carry += p[k], p[k] = static_cast<uint64_t>(carry), carry >>= 64;
+      ASSERT_EQ(carry, 0u);
+    }
+    uint64_t r[6];
+    int borrow = 0;
+    for (int i = 0; i < 6; ++i) {
+      const u128 t = static_cast<u128>(i < 4 ? u[i] : 0) - p[i] - borrow;
+      r[i] = static_cast<uint64_t>(t), borrow = static_cast<int>(t >> 127);
+    }
+    ASSERT_EQ(borrow, 0) << iter;
+    ASSERT_TRUE(r[2] == 0 && r[3] == 0 && r[4] == 0 && r[5] == 0 && (r[1] < v[1] || (r[1] == v[1] && r[0] < v[0])))
+        << iter;
+  }
 }
 
 // ---- Fast paths against the literal paths ----------------------------------

@@ -10,6 +10,7 @@
  * bytes that are not digits always take the reference path.
  */
 #include "bcd/bcd_internal.h"
+#include "bcd/bcd_wide.h"
 
 namespace ov::bcd {
 namespace {
@@ -308,6 +309,56 @@ bool longDivideFast(const uint8_t *u, const uint8_t *v, int n, uint8_t *q, int m
   return true;
 }
 
+// The long division's quotient computed on binary integers: x's digits
+// 1 .. m + n (zeros past its length) as an integer U, y's n digits as V, and
+// Q = U / V, the exact integer quotient, which the long division's digits
+// q[0 .. m] spell.  Q goes straight into q in the form finishQuotient leaves
+// (normalized, trailing zero fraction digits trimmed); the caller has set
+// q's sign and status.  U stays below 10^76 < 2^253, and Q below 10^(m+1)
+// <= 10^38 fits 128 bits: operands past those sizes, or with bytes that are
+// not digits, return -1 with q untouched.  Otherwise returns the bits of
+// storePoint.
+int divideBinary(const uint8_t *xd, int xlen, const uint8_t *yd, int n, int m, int point, BCD *q) {
+  const int maxPrec = max_precision;
+  const int xl = xlen < m + n ? xlen : m + n;
+  if (xl > kWideDigits || n > kWideDigits || m + 1 > kWideDigits || m + n > 76) return -1;
+  u128 x, y;
+  if (!digitsToWide(xd + 1, xl, x) || !digitsToWide(yd + 1, n, y)) return -1;
+  uint64_t u[kWideWords] = {static_cast<uint64_t>(x), static_cast<uint64_t>(x >> 64), 0, 0};
+  const int uw = multiplyByPowerOfTen(u, 2, m + n - xl);
+  const uint64_t v[2] = {static_cast<uint64_t>(y), static_cast<uint64_t>(y >> 64)};
+  uint64_t quotient[kWideWords];
+  divideWide(u, uw, v, v[1] != 0 ? 2 : 1, quotient);
+  uint32_t limbs[6];
+  const int nl = wideToLimbs(quotient[1], quotient[0], limbs);
+  countFastPath();
+  if (nl == 0) {
+    makeCanonicalZero(q);
+    return 0;
+  }
+  // Q has digits digits, at most m + 1: its first digit lands in position
+  // 1 and the point moves by the leading zeros the long division would
+  // have produced.  Only a quotient of m + 1 = max_precision + 1 digits
+  // loses its last one.
+  uint8_t *d = digitsOf(q);
+  const int digits = 8 * (nl - 1) + digitCount(limbs[nl - 1]);
+  int count = digits;
+  if (digits > maxPrec) {
+    uint8_t staged[kWideDigits + 8];
+    limbsToDigits(limbs, nl, staged, digits);
+    count = maxPrec;
+    copyBytes(d + 1, staged, count);
+  } else {
+    limbsToDigits(limbs, nl, d + 1, digits);
+  }
+  d[0] = 0;
+  clearDigits(d, count + 1, maxPrec);
+  const int newPoint = point - m + digits;
+  while (count > 0 && count > newPoint && d[count] == 0) --count;
+  q->length = static_cast<uint8_t>(count);
+  return storePoint(q, newPoint);
+}
+
 // q[1 .. m] = the first m digits of x divided by the digit d, q[0] = 0.
 void shortDivideReference(const uint8_t *x, int d, uint8_t *q, int m) {
   int rem = 0;
@@ -473,6 +524,13 @@ OV_API uint8_t bcd_div(const BCD *a, const BCD *b, BCD *q) {
     // Checked on the quotient's point before normalizing.
     if (point > maxPrec - maxScale) rangeBits = BCD_TRUNCATED | BCD_OVERFLOW;
   } else {
+    q->sign = sign;
+    const int fast = forceLiteralPaths ? -1 : divideBinary(xd, lengthOf(x), digitsOf(y), n, m, point, q);
+    if (fast >= 0) {
+      bits |= static_cast<uint8_t>(fast);
+      if (q->point > maxPrec - maxScale) rangeBits = BCD_TRUNCATED | BCD_OVERFLOW;
+      return static_cast<uint8_t>(bits | rangeBits);
+    }
     // The working dividend: x's digits, then zeros up to position m + n.
     uint8_t u[kMaxDividend];
     const int xlen = lengthOf(x);
