@@ -14,6 +14,8 @@
  */
 #include <x86intrin.h>
 
+#include <array>
+
 #include "bcd/bcd_internal.h"
 
 namespace ov::bcd {
@@ -431,6 +433,100 @@ int combineInRegisters(const BCD *a, const BCD *b, const Alignment &al, BCD *r, 
 // True when the aligned result fits the register path.
 inline bool fitsRegisters(const Alignment &al) { return al.length <= kRegisterDigits && max_precision >= kRegisterDigits; }
 
+// ---- Equal points ---------------------------------------------------------------
+//
+// Amounts with the same scale need no alignment: the windows are read
+// straight from positions 1 .. 8 * Windows of both operands (Windows the
+// fewest that hold the longer one), only the last of them masked.
+
+// The first k bytes (most significant) of a window, k = 0 .. 8.
+constexpr std::array<uint64_t, 9> kLeadingBytes = [] {
+  std::array<uint64_t, 9> m{};
+  for (int k = 1; k <= 8; ++k) m[k] = ~uint64_t{0} << (64 - 8 * k);
+  return m;
+}();
+static_assert(kLeadingBytes[8] == ~uint64_t{0} && kLeadingBytes[1] == 0xFF00000000000000ULL);
+
+// Positions 1 .. 8 * Windows of d as windows, those beyond length (which lies
+// in the last window) read as zero; d has 32 positions (max_precision >= 32).
+// Returns nonzero when a byte that counts is not a digit.
+template <int Windows>
+[[gnu::always_inline]] inline uint64_t loadSamePoint(const uint8_t *d, int length, uint64_t (&w)[kWindows]) {
+  #pragma GCC unroll 4
+  for (int i = 0; i < Windows; ++i) w[i] = __builtin_bswap64(load64(d + 1 + 8 * i));
+  w[Windows - 1] &= kLeadingBytes[length - 8 * (Windows - 1)];
+  uint64_t bad = 0;
+  #pragma GCC unroll 4
+  for (int i = 0; i < Windows; ++i) bad |= badDigits(w[i]);
+  return bad;
+}
+
+// combineInRegisters for operands with equal points, length their longer
+// length (within Windows windows).
+template <bool Subtract, int Windows>
+int combineSamePoint(const BCD *a, const BCD *b, int length, BCD *r, int &carryOut, int &cmp) {
+  uint64_t u[kWindows] = {}, v[kWindows] = {}, w[kWindows] = {};
+  if ((loadSamePoint<Windows>(digitsOf(a), length, u) | loadSamePoint<Windows>(digitsOf(b), length, v)) != 0)
+    return -1;
+  int carry = 0;
+  if constexpr (Subtract) {
+    int i = 0;
+    while (i < Windows && u[i] == v[i]) ++i;
+    cmp = i == Windows ? 0 : u[i] > v[i] ? 1 : -1;
+    subWide<Windows>(cmp >= 0 ? u : v, cmp >= 0 ? v : u, w);
+  } else {
+    carry = addWide<Windows>(u, v, w);
+  }
+  carryOut = carry;
+  return storeRegisterDigits(w, carry, length, a->point, r);
+}
+
+template <bool Subtract>
+int combineSamePoint(const BCD *a, const BCD *b, int length, BCD *r, int &carryOut, int &cmp) {
+  if (length <= 8) return combineSamePoint<Subtract, 1>(a, b, length, r, carryOut, cmp);
+  if (length <= 16) return combineSamePoint<Subtract, 2>(a, b, length, r, carryOut, cmp);
+  if (length <= 24) return combineSamePoint<Subtract, 3>(a, b, length, r, carryOut, cmp);
+  return combineSamePoint<Subtract, kWindows>(a, b, length, r, carryOut, cmp);
+}
+
+// addFast and subFast for operands with equal points and at most 32
+// positions (under limits that have them); -1 when the general fast path
+// must do it.
+int addSamePoint(const BCD *a, const BCD *b, int length, BCD *r, int8_t sign) {
+  int carry = 0, unused = 0;
+  const int bits = combineSamePoint<false>(a, b, length, r, carry, unused);
+  if (bits < 0) return -1;
+  const uint8_t status = static_cast<uint8_t>(a->status | b->status);
+  if (r->length != 0) {
+    r->status = status;
+    r->sign = sign;
+  }
+  const int truncated = carry != 0 && length == max_precision ? BCD_TRUNCATED : 0;
+  countFastPath();
+  return bits | status | truncated | rangeBits(r);
+}
+
+int subSamePoint(const BCD *a, const BCD *b, int length, BCD *r, int pairSign) {
+  if (!isNormalizedNonzero(a) || !isNormalizedNonzero(b)) return -1;
+  int borrow = 0, cmp = 0;
+  const int bits = combineSamePoint<true>(a, b, length, r, borrow, cmp);
+  if (bits < 0) return -1;
+  const uint8_t status = static_cast<uint8_t>(a->status | b->status);
+  if (r->length != 0) {
+    r->status = status;
+    r->sign = differenceSign(cmp, pairSign);
+  }
+  countFastPath();
+  return bits | status | rangeBits(r);
+}
+
+// True for equal points and a longer length within 32 positions.
+inline bool samePointFits(const BCD *a, const BCD *b, int &length) {
+  const int la = lengthOf(a), lb = lengthOf(b);
+  length = la > lb ? la : lb;
+  return a->point == b->point && length <= kRegisterDigits && max_precision >= kRegisterDigits;
+}
+
 // addbcds on copies of a and b, computed without the copies.  Returns -1
 // when the reference path must do it.
 int addFast(const BCD *a, const BCD *b, BCD *r, int8_t sign) {
@@ -567,6 +663,12 @@ extern "C" {
 
 OV_API uint8_t bcd_add(const BCD *a, const BCD *b, BCD *r) {
   if (!forceLiteralPaths) {
+    int length;
+    if (samePointFits(a, b, length)) {
+      const int bits = a->sign == b->sign ? addSamePoint(a, b, length, r, a->sign)
+                                          : subSamePoint(a, b, length, r, a->sign);
+      if (bits >= 0) return static_cast<uint8_t>(bits);
+    }
     const int bits = a->sign == b->sign ? addFast(a, b, r, a->sign) : subFast(a, b, r, a->sign);
     if (bits >= 0) return static_cast<uint8_t>(bits);
   }
@@ -575,6 +677,14 @@ OV_API uint8_t bcd_add(const BCD *a, const BCD *b, BCD *r) {
 
 OV_API uint8_t bcd_sub(const BCD *a, const BCD *b, BCD *r) {
   if (!forceLiteralPaths) {
+    int length;
+    if (samePointFits(a, b, length)) {
+      const int bits = a->sign == b->sign ? subSamePoint(a, b, length, r, a->sign) : addSamePoint(a, b, length, r, 1);
+      if (bits >= 0) {
+        if (a->sign != b->sign && r->length != 0) r->sign = hasValue(a) ? a->sign : static_cast<int8_t>(-b->sign);
+        return static_cast<uint8_t>(bits);
+      }
+    }
     int bits;
     if (a->sign == b->sign) {
       bits = subFast(a, b, r, a->sign);
