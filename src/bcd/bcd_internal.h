@@ -376,10 +376,16 @@ inline int digitsToLimbs(const uint8_t *d, int count, uint32_t *limbs) {
 
 // Writes the integer in limbs (n limbs, least significant first) as exactly
 // count digits into d[0 .. count-1], with leading zeros; higher digits of the
-// integer are not written.
+// integer are not written.  With DropLast the integer is written as count +
+// 1 digits of which the last is left out (the digits of the integer divided
+// by ten): the lowest block is stored one byte further left, and d[-1] may
+// be overwritten (the caller sets that byte afterwards).  Dropping the digit
+// this way costs no division and no second copy.
+template <bool DropLast = false>
 inline void limbsToDigits(const uint32_t *limbs, int n, uint8_t *d, int count) {
-  int end = count;
+  int end = DropLast ? count + 1 : count;
   int i = 0;
+  bool lowest = DropLast;  // the next block written holds the dropped digit
   // Two limbs, sixteen digits, per step in SSE2 with the same splits as
   // valueToDigits8: by 10^4 (multiply-high in 64-bit lanes), then by 100
   // and by 10 (multiply-high in 16-bit lanes).  The higher limb's digits
@@ -396,13 +402,28 @@ inline void limbsToDigits(const uint32_t *limbs, int n, uint8_t *d, int count) {
         _mm_or_si128(hundreds, _mm_slli_epi32(_mm_sub_epi16(fours, _mm_mullo_epi16(hundreds, _mm_set1_epi32(100))), 16));
     const __m128i tens = _mm_mulhi_epu16(pairs, _mm_set1_epi16(6592));
     const __m128i digits = _mm_or_si128(tens, _mm_slli_epi16(_mm_sub_epi16(pairs, _mm_mullo_epi16(tens, _mm_set1_epi16(10))), 8));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(d + end - 2 * kLimbDigits), digits);
+    if (DropLast && lowest) {
+      store128(d + end - 2 * kLimbDigits - 1, _mm_slli_si128(digits, 1));
+      lowest = false;
+    } else {
+      store128(d + end - 2 * kLimbDigits, digits);
+    }
   }
   for (; end >= kLimbDigits; end -= kLimbDigits, ++i) {
-    store64(d + end - kLimbDigits, valueToDigits8(i < n ? limbs[i] : 0));
+    const uint64_t digits = valueToDigits8(i < n ? limbs[i] : 0);
+    if (DropLast && lowest) {
+      store64(d + end - kLimbDigits - 1, digits << 8);
+      lowest = false;
+    } else {
+      store64(d + end - kLimbDigits, digits);
+    }
   }
   if (end > 0) {
     uint32_t value = i < n ? limbs[i] : 0;
+    if (DropLast && lowest) {
+      value /= 10;
+      --end;
+    }
     for (int k = end - 1; k >= 0; --k) {
       d[k] = static_cast<uint8_t>(value % 10);
       value /= 10;

@@ -116,16 +116,14 @@ bool multiplyFast(const uint8_t *x, int na, const uint8_t *y, int nb, int plen, 
   if (count <= 0) {
     count = 0;
   } else {
-    z[0] = 0;
     if (dropped != 0) {
-      // The product's last count + 1 digits, staged, then all but the
-      // last one: the same digits as the product divided by ten.
-      uint8_t staged[8 * 2 * kMaxLimbs];
-      limbsToDigits(prod, top + 1, staged, count + 1);
-      copyBytes(z + 1, staged, count);
+      // The product's count + 1 digits but the last: the same digits as
+      // the product divided by ten.
+      limbsToDigits<true>(prod, top + 1, z + 1, count);
     } else {
       limbsToDigits(prod, top + 1, z + 1, count);
     }
+    z[0] = 0;
   }
   countFastPath();
   return true;
@@ -344,10 +342,8 @@ int divideBinary(const uint8_t *xd, int xlen, const uint8_t *yd, int n, int m, i
   const int digits = 8 * (nl - 1) + digitCount(limbs[nl - 1]);
   int count = digits;
   if (digits > maxPrec) {
-    uint8_t staged[kWideDigits + 8];
-    limbsToDigits(limbs, nl, staged, digits);
     count = maxPrec;
-    copyBytes(d + 1, staged, count);
+    limbsToDigits<true>(limbs, nl, d + 1, count);
   } else {
     limbsToDigits(limbs, nl, d + 1, digits);
   }
