@@ -122,8 +122,8 @@ TEST_F(BcdProperty, PackedBytesSortLikeTheValues) {
 
 // The binary quotient behind the long division, on words chosen to reach
 // its corners (top words equal, so the estimate is capped; estimates one or
-// two too large; divisors with and without their top bit set): q * v <= u
-// and u - q * v < v.
+// two too large; divisors with and without their top bit set): q * v <= u,
+// and u - q * v is below v and is the remainder given.
 TEST_F(BcdProperty, WideQuotientsAreExact) {
   using ov::bcd::u128;
   std::mt19937_64 rng(42);
@@ -131,13 +131,13 @@ TEST_F(BcdProperty, WideQuotientsAreExact) {
   const auto word = [&] { return rng() % 3 == 0 ? rng() : edges[rng() % 8]; };
   for (int iter = 0; iter < 300000; ++iter) {
     const int uw = 1 + static_cast<int>(rng() % 4), vw = 1 + static_cast<int>(rng() % 2);
-    uint64_t u[4] = {}, v[2] = {}, q[4];
+    uint64_t u[4] = {}, v[2] = {}, q[4], rem[2];
     for (int i = 0; i < uw; ++i) u[i] = word();
     for (int i = 0; i < vw; ++i) v[i] = word();
     if (vw == 2 && rng() % 2) v[1] >>= rng() % 64;
     if (v[vw - 1] == 0) v[vw - 1] = 1;
     if (vw == 2 && uw >= 3 && rng() % 4 == 0) u[uw - 1] = v[1] >> 1, u[uw - 2] = ~0ULL;  // capped estimates
-    ov::bcd::divideWide(u, uw, v, vw, q);
+    ov::bcd::divideWide(u, uw, v, vw, q, rem);
     // r = u - q * v over six words; no borrow out, and r < v.
     uint64_t p[6] = {};
     for (int i = 0; i < 4; ++i) {
@@ -155,6 +155,7 @@ TEST_F(BcdProperty, WideQuotientsAreExact) {
     ASSERT_EQ(borrow, 0) << iter;
     ASSERT_TRUE(r[2] == 0 && r[3] == 0 && r[4] == 0 && r[5] == 0 && (r[1] < v[1] || (r[1] == v[1] && r[0] < v[0])))
         << iter;
+    ASSERT_TRUE(rem[0] == r[0] && rem[1] == r[1]) << iter;
   }
 }
 

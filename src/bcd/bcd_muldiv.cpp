@@ -325,10 +325,25 @@ int divideBinary(const uint8_t *xd, int xlen, const uint8_t *yd, int n, int m, i
   uint64_t u[kWideWords] = {static_cast<uint64_t>(x), static_cast<uint64_t>(x >> 64), 0, 0};
   const int uw = multiplyByPowerOfTen(u, 2, m + n - xl);
   const uint64_t v[2] = {static_cast<uint64_t>(y), static_cast<uint64_t>(y >> 64)};
-  uint64_t quotient[kWideWords];
-  divideWide(u, uw, v, v[1] != 0 ? 2 : 1, quotient);
+  uint64_t quotient[kWideWords], rem[2];
   uint32_t limbs[6];
-  const int nl = wideToLimbs(quotient[1], quotient[0], limbs);
+  int nl;
+  if (v[1] == 0 && m + 1 > 19 && m <= 34) {
+    // A one-word divisor and a quotient that may pass 64 bits (up to 35
+    // digits): its sixteen-digit chunks come from U / (V * 10^16), below
+    // 10^19, and the remainder of that by V, below 10^16.  Two hardware
+    // divisions instead of two for the quotient and two more to split it.
+    const u128 scaled = static_cast<u128>(v[0]) * kBase16;
+    const uint64_t w[2] = {static_cast<uint64_t>(scaled), static_cast<uint64_t>(scaled >> 64)};
+    divideWide(u, uw, w, w[1] != 0 ? 2 : 1, quotient, rem);
+    uint64_t unused;
+    const uint64_t chunks[3] = {divideWord(rem[1], rem[0], v[0], unused), quotient[0] % kBase16,
+                                quotient[0] / kBase16};
+    nl = chunksToLimbs(chunks, limbs);
+  } else {
+    divideWide(u, uw, v, v[1] != 0 ? 2 : 1, quotient, rem);
+    nl = wideToLimbs(quotient[1], quotient[0], limbs);
+  }
   countFastPath();
   if (nl == 0) {
     makeCanonicalZero(q);

@@ -78,20 +78,27 @@ inline int multiplyByPowerOfTen(uint64_t (&w)[kWideWords], int words, int power)
   return words;
 }
 
-// q = u / v for u of uw words and v of vw (1 or 2) words with v's top word
-// nonzero; q receives kWideWords words (those above the quotient are zero).
-// u is not changed.  Two-word divisors follow the classic long division in
+// q = u / v and r = u mod v for u of uw words and v of vw (1 or 2) words
+// with v's top word nonzero; q receives kWideWords words (those above the
+// quotient are zero).  u is not changed.  Two-word divisors follow the classic long division in
 // base 2^64: the divisor is shifted until its top bit is set, each quotient
 // word is estimated from the remainder's top two words by the divisor's top
 // word and corrected with the second word, which for a two-word divisor
 // makes it exact (no adding back as with longer divisors).
-inline void divideWide(const uint64_t *u, int uw, const uint64_t *v, int vw, uint64_t (&q)[kWideWords]) {
+inline void divideWide(const uint64_t *u, int uw, const uint64_t *v, int vw, uint64_t (&q)[kWideWords],
+                       uint64_t (&r)[2]) {
   for (uint64_t &word : q) word = 0;
   while (uw > 0 && u[uw - 1] == 0) --uw;
-  if (uw < vw) return;
+  if (uw < vw) {
+    r[0] = uw > 0 ? u[0] : 0;
+    r[1] = uw > 1 ? u[1] : 0;
+    return;
+  }
   if (vw == 1) {
     uint64_t rem = 0;
     for (int i = uw - 1; i >= 0; --i) q[i] = divideWord(rem, u[i], v[0], rem);
+    r[0] = rem;
+    r[1] = 0;
     return;
   }
   const int s = __builtin_clzll(v[1]);
@@ -131,6 +138,23 @@ inline void divideWide(const uint64_t *u, int uw, const uint64_t *v, int vw, uin
     un[j + 2] = 0;
     q[j] = qhat;
   }
+  // The remainder is what is left in un[0 .. 1], shifted back.
+  r[0] = s == 0 ? un[0] : (un[0] >> s) | (un[1] << (64 - s));
+  r[1] = un[1] >> s;
+}
+
+// Three sixteen-digit chunks (least significant first, each below 10^16)
+// as base-10^8 limbs.  Returns the limb count without leading zero limbs (0
+// for zero).
+inline int chunksToLimbs(const uint64_t (&chunks)[3], uint32_t (&limbs)[6]) {
+  int n = 0;
+  for (int i = 0; i < 3; ++i) {
+    limbs[2 * i] = static_cast<uint32_t>(chunks[i] % kLimbBase);
+    limbs[2 * i + 1] = static_cast<uint32_t>(chunks[i] / kLimbBase);
+    if (limbs[2 * i] != 0) n = 2 * i + 1;
+    if (limbs[2 * i + 1] != 0) n = 2 * i + 2;
+  }
+  return n;
 }
 
 // A value below 10^38 (hi:lo) as base-10^8 limbs, least significant first.
@@ -151,14 +175,7 @@ inline int wideToLimbs(uint64_t hi, uint64_t lo, uint32_t (&limbs)[6]) {
     chunks[2] = divideWord(top, middle, kBase16, rem);
     chunks[1] = rem;
   }
-  int n = 0;
-  for (int i = 0; i < 3; ++i) {
-    limbs[2 * i] = static_cast<uint32_t>(chunks[i] % kLimbBase);
-    limbs[2 * i + 1] = static_cast<uint32_t>(chunks[i] / kLimbBase);
-    if (limbs[2 * i] != 0) n = 2 * i + 1;
-    if (limbs[2 * i + 1] != 0) n = 2 * i + 2;
-  }
-  return n;
+  return chunksToLimbs(chunks, limbs);
 }
 
 }  // namespace ov::bcd
