@@ -3,11 +3,13 @@
  *
  * The digits of a product or quotient are produced either by the reference
  * digit-by-digit methods (schoolbook rows; long division with a scaled
- * divisor) or by fast paths over base-10^8 limbs.  Both produce the same
- * digits: the fast product subtracts exactly the one partial product that
- * the shortened schoolbook method skips, and the fast quotient is the exact
- * integer quotient, which the long division also yields.  Operands with
- * bytes that are not digits always take the reference path.
+ * divisor) or by fast paths: products over base-10^8 limbs, quotients of
+ * operands up to 38 digits over 64-bit binary words (longer ones over
+ * limbs).  Both produce the same digits: the fast product subtracts exactly
+ * the one partial product that the shortened schoolbook method skips, and
+ * the fast quotient is the exact integer quotient, which the long division
+ * also yields.  Operands with bytes that are not digits always take the
+ * reference path.
  */
 #include "bcd/bcd_internal.h"
 #include "bcd/bcd_wide.h"
