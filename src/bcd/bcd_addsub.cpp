@@ -395,20 +395,16 @@ inline void subWide(const uint64_t *u, const uint64_t *v, uint64_t (&w)[kWindows
   }
 }
 
-// The sum (Subtract = false) or difference of the aligned operands in
-// registers.  Returns the bits of storeRegisterDigits, or -1 for the staged
-// path.  When subtracting, the windows also give the order of the two
-// magnitudes (the aligned digits hold the values exactly, so comparing them
-// word by word orders them as ucompare does): cmp receives it and the
-// larger magnitude is taken first.
+// The sum (Subtract = false) or difference of the aligned operands' windows
+// u and v, stored into r.  Returns the bits of storeRegisterDigits, or -1
+// for the staged path.  When subtracting, the windows also give the order
+// of the two magnitudes (the aligned digits hold the values exactly, so
+// comparing them word by word orders them as ucompare does): cmp receives
+// it and the larger magnitude is taken first.
 template <bool Subtract, int Windows>
-int combineInRegisters(const BCD *a, const BCD *b, const Alignment &al, BCD *r, int &carryOut, int &cmp) {
-  // Windows covers the length; the words past it are zero.  A fixed count
-  // lets the words stay in registers.
-  uint64_t u[kWindows] = {}, v[kWindows] = {}, w[kWindows] = {};
-  if ((loadRegisterDigits(digitsOf(a), al.shiftA, al.length, Windows, u) |
-       loadRegisterDigits(digitsOf(b), al.shiftB, al.length, Windows, v)) != 0)
-    return -1;
+[[gnu::always_inline]] inline int combineLoaded(uint64_t (&u)[kWindows], uint64_t (&v)[kWindows], int length,
+                                                int point, BCD *r, int &carryOut, int &cmp) {
+  uint64_t w[kWindows] = {};
   int carry = 0;
   if constexpr (Subtract) {
     int i = 0;
@@ -419,7 +415,19 @@ int combineInRegisters(const BCD *a, const BCD *b, const Alignment &al, BCD *r, 
     carry = addWide<Windows>(u, v, w);
   }
   carryOut = carry;
-  return storeRegisterDigits(w, carry, al.length, al.point, r);
+  return storeRegisterDigits(w, carry, length, point, r);
+}
+
+// combineLoaded on operands aligned by virtual shifts.
+template <bool Subtract, int Windows>
+int combineInRegisters(const BCD *a, const BCD *b, const Alignment &al, BCD *r, int &carryOut, int &cmp) {
+  // Windows covers the length; the words past it are zero.  A fixed count
+  // lets the words stay in registers.
+  uint64_t u[kWindows] = {}, v[kWindows] = {};
+  if ((loadRegisterDigits(digitsOf(a), al.shiftA, al.length, Windows, u) |
+       loadRegisterDigits(digitsOf(b), al.shiftB, al.length, Windows, v)) != 0)
+    return -1;
+  return combineLoaded<Subtract, Windows>(u, v, al.length, al.point, r, carryOut, cmp);
 }
 
 // combineInRegisters with the number of windows the length needs.
@@ -461,24 +469,14 @@ template <int Windows>
   return bad;
 }
 
-// combineInRegisters for operands with equal points, length their longer
-// length (within Windows windows).
+// combineLoaded for operands with equal points, length their longer length
+// (within Windows windows).
 template <bool Subtract, int Windows>
 int combineSamePoint(const BCD *a, const BCD *b, int length, BCD *r, int &carryOut, int &cmp) {
-  uint64_t u[kWindows] = {}, v[kWindows] = {}, w[kWindows] = {};
+  uint64_t u[kWindows] = {}, v[kWindows] = {};
   if ((loadSamePoint<Windows>(digitsOf(a), length, u) | loadSamePoint<Windows>(digitsOf(b), length, v)) != 0)
     return -1;
-  int carry = 0;
-  if constexpr (Subtract) {
-    int i = 0;
-    while (i < Windows && u[i] == v[i]) ++i;
-    cmp = i == Windows ? 0 : u[i] > v[i] ? 1 : -1;
-    subWide<Windows>(cmp >= 0 ? u : v, cmp >= 0 ? v : u, w);
-  } else {
-    carry = addWide<Windows>(u, v, w);
-  }
-  carryOut = carry;
-  return storeRegisterDigits(w, carry, length, a->point, r);
+  return combineLoaded<Subtract, Windows>(u, v, length, a->point, r, carryOut, cmp);
 }
 
 template <bool Subtract>
@@ -492,32 +490,34 @@ int combineSamePoint(const BCD *a, const BCD *b, int length, BCD *r, int &carryO
 // addFast and subFast for operands with equal points and at most 32
 // positions (under limits that have them); -1 when the general fast path
 // must do it.
-int addSamePoint(const BCD *a, const BCD *b, int length, BCD *r, int8_t sign) {
-  int carry = 0, unused = 0;
-  const int bits = combineSamePoint<false>(a, b, length, r, carry, unused);
+// The bits of a sum or difference stored in registers (bits from
+// storeRegisterDigits, -1 passed on): a nonzero result gets the operands'
+// status bits and its sign, and the bits returned add those, the range
+// bits and, for a sum whose carry dropped the last digit of a full-length
+// result, BCD_TRUNCATED.
+[[gnu::always_inline]] inline int finishInRegisters(const BCD *a, const BCD *b, BCD *r, int bits, int8_t sign,
+                                                    bool droppedDigit) {
   if (bits < 0) return -1;
   const uint8_t status = static_cast<uint8_t>(a->status | b->status);
   if (r->length != 0) {
     r->status = status;
     r->sign = sign;
   }
-  const int truncated = carry != 0 && length == max_precision ? BCD_TRUNCATED : 0;
   countFastPath();
-  return bits | status | truncated | rangeBits(r);
+  return bits | status | (droppedDigit ? BCD_TRUNCATED : 0) | rangeBits(r);
+}
+
+int addSamePoint(const BCD *a, const BCD *b, int length, BCD *r, int8_t sign) {
+  int carry = 0, unused = 0;
+  const int bits = combineSamePoint<false>(a, b, length, r, carry, unused);
+  return finishInRegisters(a, b, r, bits, sign, carry != 0 && length == max_precision);
 }
 
 int subSamePoint(const BCD *a, const BCD *b, int length, BCD *r, int pairSign) {
   if (!isNormalizedNonzero(a) || !isNormalizedNonzero(b)) return -1;
   int borrow = 0, cmp = 0;
   const int bits = combineSamePoint<true>(a, b, length, r, borrow, cmp);
-  if (bits < 0) return -1;
-  const uint8_t status = static_cast<uint8_t>(a->status | b->status);
-  if (r->length != 0) {
-    r->status = status;
-    r->sign = differenceSign(cmp, pairSign);
-  }
-  countFastPath();
-  return bits | status | rangeBits(r);
+  return finishInRegisters(a, b, r, bits, differenceSign(cmp, pairSign), false);
 }
 
 // True for equal points and a longer length within 32 positions.
@@ -533,19 +533,10 @@ int addFast(const BCD *a, const BCD *b, BCD *r, int8_t sign) {
   Alignment al;
   if (!alignInPlace(a, b, al)) return -1;
   if (fitsRegisters(al)) {
-    const uint8_t status = static_cast<uint8_t>(a->status | b->status);
     int carry = 0, unused = 0;
     const int bits = combineInRegisters<false>(a, b, al, r, carry, unused);
-    if (bits >= 0) {
-      if (r->length != 0) {
-        r->status = status;
-        r->sign = sign;
-      }
-      // A carry out of a full-length sum dropped the last digit.
-      const int truncated = carry != 0 && al.length == max_precision ? BCD_TRUNCATED : 0;
-      countFastPath();
-      return bits | status | truncated | rangeBits(r);
-    }
+    // A carry out of a full-length sum dropped the last digit.
+    if (bits >= 0) return finishInRegisters(a, b, r, bits, sign, carry != 0 && al.length == max_precision);
   }
   Stage stage;
   int carry = 0;
@@ -569,15 +560,7 @@ int subFast(const BCD *a, const BCD *b, BCD *r, int pairSign) {
   if (fitsRegisters(al)) {
     int borrow = 0, cmp = 0;
     const int bits = combineInRegisters<true>(a, b, al, r, borrow, cmp);
-    if (bits >= 0) {
-      const uint8_t status = static_cast<uint8_t>(a->status | b->status);
-      if (r->length != 0) {
-        r->status = status;
-        r->sign = differenceSign(cmp, pairSign);
-      }
-      countFastPath();
-      return bits | status | rangeBits(r);
-    }
+    if (bits >= 0) return finishInRegisters(a, b, r, bits, differenceSign(cmp, pairSign), false);
   }
   const int cmp = ucompare(a, b);
   const bool aBig = cmp >= 0;
