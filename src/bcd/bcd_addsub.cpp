@@ -487,9 +487,6 @@ int combineSamePoint(const BCD *a, const BCD *b, int length, BCD *r, int &carryO
   return combineSamePoint<Subtract, kWindows>(a, b, length, r, carryOut, cmp);
 }
 
-// addFast and subFast for operands with equal points and at most 32
-// positions (under limits that have them); -1 when the general fast path
-// must do it.
 // The bits of a sum or difference stored in registers (bits from
 // storeRegisterDigits, -1 passed on): a nonzero result gets the operands'
 // status bits and its sign, and the bits returned add those, the range
@@ -507,6 +504,9 @@ int combineSamePoint(const BCD *a, const BCD *b, int length, BCD *r, int &carryO
   return bits | status | (droppedDigit ? BCD_TRUNCATED : 0) | rangeBits(r);
 }
 
+// addFast and subFast for operands with equal points and at most 32
+// positions (under limits that have them); -1 when the general fast path
+// must do it.
 int addSamePoint(const BCD *a, const BCD *b, int length, BCD *r, int8_t sign) {
   int carry = 0, unused = 0;
   const int bits = combineSamePoint<false>(a, b, length, r, carry, unused);
