@@ -153,16 +153,15 @@ TEST_F(FileCopy, FailuresSayWhyAndLoseNothing) {
   ASSERT_EQ(mkdir(file("locked").c_str(), 0555), 0);
   struct Row {
     const char *from, *to;
-    OV_STATUS want;
-    bool toLeft;         // an existing destination is still there afterwards
-    OV_STATUS moveWant;  // a move renames when it can, whatever the copy would say
+    OV_STATUS want, moveWant;  // a move renames when it can, whatever the copy would say
+    bool toLeft;               // an existing destination is still there after the copy
   };
   const Row rows[] = {
-      {"missing", "target", S_FILEOPERR, true, S_FILEOPERR},
-      {"source", "no/such/dir/target", S_FILEOPERR, false, S_FILEOPERR},
-      {"source", "locked/target", S_FILEWRERR, false, S_FILEWRERR},  // permission refused
-      {"dir", "target", S_FILERDERR, true, S_FILERDERR},             // unreadable from the start
-      {"secret", "target", S_FILEOPERR, true, S_OKAY},               // unreadable source
+      {"missing", "target", S_FILEOPERR, S_FILEOPERR, true},
+      {"source", "no/such/dir/target", S_FILEOPERR, S_FILEOPERR, false},
+      {"source", "locked/target", S_FILEWRERR, S_FILEWRERR, false},  // permission refused
+      {"dir", "target", S_FILERDERR, S_FILERDERR, true},             // unreadable from the start
+      {"secret", "target", S_FILEOPERR, S_OKAY, true},               // unreadable source
   };
   WithoutRoot unprivileged;
   for (const Row &r : rows) {

@@ -202,8 +202,7 @@ TEST_F(FileStream, BlockEdgesZeroBytesAndNullArguments) {
 TEST_F(FileStream, EndOfFileAfterAShortBlockHoldsUntilRewind) {
   const std::string fullBlock = std::string(OV_FILESTREAM_BLOCK - 1, 'f') + "\n";
   struct Row {
-    std::string content;
-    std::string afterAppend;  // what reads return once "b\n" is added
+    std::string content, afterAppend;  // afterAppend: what reads return once "b\n" is added
   };
   const Row rows[] = {
       {"", "b\n"},  // nothing read yet: the first read sees the addition
