@@ -21,18 +21,10 @@ constexpr PLSTRUCTDESC member(uint32_t type) { return {0, type, 0}; }
 constexpr PLSTRUCTDESC array(uint32_t type, uint32_t count) { return {count, type, PLF_ARRAY}; }
 constexpr PLSTRUCTDESC skipped(uint32_t type) { return {0, type, PLF_SKIP}; }
 
-// `depth` structures nested around one char; a structure of `entries`
-// entries, chars between its begin and (unless left open) its end.
-std::vector<PLSTRUCTDESC> nested(size_t depth) {
-  std::vector<PLSTRUCTDESC> desc(depth, begin());
-  desc.push_back(member(PL_CHAR));
-  desc.insert(desc.end(), depth, end());
-  return desc;
-}
-std::vector<PLSTRUCTDESC> chars(size_t entries, bool closed) {
-  std::vector<PLSTRUCTDESC> desc(entries, member(PL_CHAR));
-  desc.front() = begin();
-  if (closed) desc.back() = end();
+// A description made of runs of equal entries: {entry, how many} in order.
+std::vector<PLSTRUCTDESC> runs(std::initializer_list<std::pair<PLSTRUCTDESC, size_t>> parts) {
+  std::vector<PLSTRUCTDESC> desc;
+  for (const auto &[entry, count] : parts) desc.insert(desc.end(), count, entry);
   return desc;
 }
 
@@ -40,7 +32,6 @@ std::vector<PLSTRUCTDESC> chars(size_t entries, bool closed) {
 // double; its C twin is an 8-byte-aligned byte array.
 struct Ints { int32_t a, b, c; };
 struct Inner { char c; int64_t l; };
-struct OuterArray { char c; Inner in[2]; };
 struct Small { char c; };
 struct WideFirst { double d; Small small; char after; };
 struct Addr6 { uint16_t w[3]; };
@@ -98,9 +89,9 @@ TEST(PlLayout, DescriptionsMatchTheCompilersRecordsOrAreRefusedEverywhere) {
         {5, offsetof(Mid, low)}, {7, offsetof(Low, d)}, {8, offsetof(Low, e)},
         {10, offsetof(Mid, i)}, {13, offsetof(Deep, z)}}},
       {"empty", {begin(), end()}, 0, 1},
-      {"deepest nesting", nested(32767), 1, 1},
-      {"longest", chars(65535, true), 65533, 1},
-      {"closing entry the 65536th", chars(65535, false)},
+      {"deepest nesting", runs({{begin(), 32767}, {member(PL_CHAR), 1}, {end(), 32767}}), 1, 1},
+      {"longest", runs({{begin(), 1}, {member(PL_CHAR), 65533}, {end(), 1}}), 65533, 1},
+      {"closing entry the 65536th", runs({{begin(), 1}, {member(PL_CHAR), 65534}})},
       {"first entry a scalar", {member(PL_INT)}},
       {"first entry an end", {{0, PL_STRUCT, PLF_END}}},
       {"first entry neither", {{0, PL_STRUCT, 0}}},
@@ -136,6 +127,9 @@ TEST(PlLayout, DescriptionsMatchTheCompilersRecordsOrAreRefusedEverywhere) {
     EXPECT_EQ(size, c.size);
     EXPECT_EQ(ov_align(1, alignClass), c.align);
     EXPECT_EQ(list->last->descCount, c.desc.size());
+    // The copying put holds a copy; of an empty structure, a null pointer owned by no one.
+    EXPECT_EQ(list->first->value.ptr == nullptr, c.size == 0);
+    EXPECT_EQ(list->first->flags & PLF_NULL, 0);
     std::vector<uint32_t> offsets(c.desc.size(), 0xFFFFFFFF);
     ASSERT_EQ(ov::pl::examineDescription(desc.get(), &entries, nullptr, nullptr, offsets.data()),
               S_OKAY);
@@ -152,11 +146,8 @@ TEST(PlLayout, DescriptionsMatchTheCompilersRecordsOrAreRefusedEverywhere) {
 // but only the caller's PLF_COPY copies, and only what the list copied or was
 // given is released.
 TEST(PlStruct, ItemsCarryCountsFlagsCopiesAndTheirOwnDescription) {
-  const OuterArray records[3] = {
-      {'a', {{'b', 1}, {'c', 2}}}, {'d', {{'e', 3}, {'f', 4}}}, {'g', {{'h', 5}, {'i', 6}}}};
-  std::vector<PLSTRUCTDESC> desc = {begin(sizeof(OuterArray), PLF_GIVE | PLF_COPY),
-                                    member(PL_CHAR), begin(0, PLF_ARRAY, 2), member(PL_CHAR),
-                                    member(PL_LONG), end(), end()};
+  const Inner records[3] = {{'a', 1}, {'b', 2}, {'c', 3}};
+  std::vector<PLSTRUCTDESC> desc(std::begin(kInnerDesc), std::end(kInnerDesc));
   // extra: flags beyond the first entry's PLF_BEGIN | PLF_GIVE | PLF_COPY
   struct Case { uint16_t flags; const void *data; uint32_t count; uint16_t extra; uint32_t len; };
   for (const Case &c : {Case{0, records, 3, PLF_ARRAY, 3}, Case{PLF_COPY, records, 3, PLF_ARRAY, 3},
@@ -167,12 +158,12 @@ TEST(PlStruct, ItemsCarryCountsFlagsCopiesAndTheirOwnDescription) {
     const int64_t base = ov_testOutstandingBlocks();
     ASSERT_EQ(pl_putStruct(list.get(), desc.data(), c.flags, c.data, c.count), S_OKAY);
     ASSERT_EQ(pl_seek(list.get(), 0, 0), S_OKAY);
-    const uint32_t size = sizeof(OuterArray) * std::max(c.count, 1u);
+    const uint32_t size = sizeof(Inner) * std::max(c.count, 1u);
     const uint16_t flags = PLF_BEGIN | PLF_GIVE | PLF_COPY | c.extra;
     EXPECT_EQ(peek(list.get()), Peeked(PL_STRUCT, list->first->desc, flags, size));
     desc[1].type = PL_INT;  // the caller's description changes; the item's copy does not
     EXPECT_EQ(std::tie(list->first->len, list->first->descCount, list->first->desc[1].type),
-              std::make_tuple(c.len, uint16_t{7}, uint32_t{PL_CHAR}));
+              std::make_tuple(c.len, uint16_t{4}, uint32_t{PL_CHAR}));
     desc[1].type = PL_CHAR;
     const void *pointer = reinterpret_cast<void *>(1);
     ASSERT_EQ(pl_get(list.get(), &pointer), S_OKAY);
@@ -182,19 +173,13 @@ TEST(PlStruct, ItemsCarryCountsFlagsCopiesAndTheirOwnDescription) {
     pl_reset(list.get());
     EXPECT_EQ(ov_testOutstandingBlocks(), base) << "the description's PLF_GIVE releases nothing";
   }
-  // An empty structure copies nothing: a null pointer, owned by no one.
-  List list(pl_alloc());
-  const PLSTRUCTDESC empty[] = {begin(), end()};
-  ASSERT_EQ(pl_putStruct(list.get(), empty, PLF_COPY, records, 1), S_OKAY);
-  EXPECT_EQ(list->last->value.ptr, nullptr);
-  EXPECT_EQ(list->last->flags & PLF_NULL, 0);
 }
 
 // Bound variables go into items and come back.  A by-reference binding takes
 // min(capacity, item size) bytes, without a terminator, intact when the
 // target overlaps the item's data or is that very buffer.  A binding of a
 // type pl_put refuses is refused when put, after the items before it.
-TEST(PlBind, PutAndGetRestoreTheVariables) {
+TEST(PlBind, PutAndGetRestoreTheVariablesOfTheKindsTheyMeet) {
   Bind bind(pl_allocBind());
   List list(pl_alloc());
   int32_t number = 42;
@@ -235,13 +220,11 @@ TEST(PlBind, PutAndGetRestoreTheVariables) {
   EXPECT_EQ(pl_bind(nullptr, PL_INT, 0, four, 0), S_INVNULL);
   EXPECT_EQ(pl_getBound(nullptr, targets.get()), S_INVNULL);
   EXPECT_EQ(pl_putBound(strings.get(), nullptr), S_INVNULL);
-}
 
-// A binding must meet an item of its kind; otherwise the cursor stays on that
-// item and the variable is untouched.  A null item copies nothing.
-TEST(PlBind, MismatchedBindingsAndNullItemsWriteNothing) {
-  List list(pl_alloc());
-  ASSERT_EQ(pl_printf(list.get(), "%d %s %hd %s", 5, "text", 3, nullptr), S_OKAY);
+  // A binding must meet an item of its kind; otherwise the cursor stays on that
+  // item and the variable is untouched.  A null item copies nothing.
+  List mixed(pl_alloc());
+  ASSERT_EQ(pl_printf(mixed.get(), "%d %s %hd %s", 5, "text", 3, nullptr), S_OKAY);
   struct Case { uint32_t type; uint16_t flags; int32_t item; bool fits; };  // item: its index
   for (const Case &c : {Case{PL_LONG, 0, 0, false},    // 8 bytes into a 4-byte item's variable
                         Case{PL_INT, 0, 1, false},     // a pointer into an int
@@ -252,14 +235,14 @@ TEST(PlBind, MismatchedBindingsAndNullItemsWriteNothing) {
                         Case{PL_UINT, 0, 0, true},  // signedness is a label
                         Case{PL_USHORT, 0, 2, true}, Case{PL_BLOB, 0, 3, true}}) {
     SCOPED_TRACE("type " + std::to_string(c.type) + " item " + std::to_string(c.item));
-    Bind bind(pl_allocBind());
+    Bind single(pl_allocBind());
     uint8_t target[8];
     std::memset(target, 0xAA, sizeof target);
-    ASSERT_EQ(pl_bind(bind.get(), c.type, c.flags, target, sizeof target), S_OKAY);
-    ASSERT_EQ(pl_seek(list.get(), c.item, 0), S_OKAY);
-    PARMITEM *at = list->current;
-    EXPECT_EQ(pl_getBound(list.get(), bind.get()), c.fits ? S_OKAY : S_RPCINVDATATYPE);
-    EXPECT_EQ(list->current, c.fits ? at->next : at);
+    ASSERT_EQ(pl_bind(single.get(), c.type, c.flags, target, sizeof target), S_OKAY);
+    ASSERT_EQ(pl_seek(mixed.get(), c.item, 0), S_OKAY);
+    PARMITEM *at = mixed->current;
+    EXPECT_EQ(pl_getBound(mixed.get(), single.get()), c.fits ? S_OKAY : S_RPCINVDATATYPE);
+    EXPECT_EQ(mixed->current, c.fits ? at->next : at);
     EXPECT_EQ(target[0] == 0xAA, !c.fits || c.item == 3) << "written only when it fits";
   }
 }
@@ -294,19 +277,20 @@ TEST(PlOom, EveryAllocationFailsCleanly) {
     const int64_t base = ov_testOutstandingBlocks();
     int failures = 0;
     for (;; ++failures) {
+      PARMLIST *l = list.get();
+      PARMBIND *b = bind.get();
       OV_STATUS status = S_OKAY;
       ov_testFailAllocation(failures);
       switch (c.call) {
-        case Put: status = pl_put(list.get(), c.type, c.flags, handed, c.len); break;
-        case PutStruct: status = pl_putStruct(list.get(), kInnerDesc, c.flags, handed, c.len); break;
-        case BindVariable: status = pl_bind(bind.get(), c.type, c.flags, handed, c.len); break;
-        case BindStruct: status = pl_bindStruct(bind.get(), kInnerDesc, c.flags, handed, c.len); break;
+        case Put: status = pl_put(l, c.type, c.flags, handed, c.len); break;
+        case PutStruct: status = pl_putStruct(l, kInnerDesc, c.flags, handed, c.len); break;
+        case BindVariable: status = pl_bind(b, c.type, c.flags, handed, c.len); break;
+        case BindStruct: status = pl_bindStruct(b, kInnerDesc, c.flags, handed, c.len); break;
       }
       ov_testFailAllocation(-1);
       if (status == S_OKAY) break;
       ASSERT_EQ(status, S_NOMEMORY);
-      EXPECT_EQ(pl_count(list.get()), 1u);
-      EXPECT_EQ(list->current, list->first);
+      EXPECT_EQ(items(list.get()), std::vector<PARMITEM *>{list->current});
       EXPECT_TRUE(bind->first == bind->last && bind->first->next == nullptr);
       EXPECT_EQ(ov_testOutstandingBlocks(), base);
     }

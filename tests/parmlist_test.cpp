@@ -22,7 +22,25 @@ constexpr uint32_t kCSize[21] = {
     sizeof(double), 6, sizeof(char), sizeof(wchar_t), 1, 0, sizeof(int8_t), sizeof(uint8_t),
     2 * sizeof(uint32_t), 0};
 
+// Every type through put, seek, peek and get, after the arguments put and
+// get refuse (a null list or out, a null inline value, a damaged item).
 TEST(PlList, EveryTypeRoundTripsSingleAndArrayByReferenceAndCopied) {
+  List nulls(pl_alloc());
+  int32_t value = 5;
+  pl_flagAdd(nulls.get(), PLF_NULL);  // at the end: nothing to change
+  EXPECT_EQ(peek(nulls.get()), Peeked(0, nullptr, 0, 0));
+  EXPECT_EQ(pl_put(nullptr, PL_INT, 0, &value, 0), S_INVNULL);
+  EXPECT_EQ(pl_put(nulls.get(), PL_DOUBLE, PLF_GIVE, nullptr, 0), S_INVNULL) << "inline needs data";
+  EXPECT_EQ(pl_get(nullptr, &value), S_INVNULL);
+  ASSERT_EQ(pl_put(nulls.get(), PL_INT, 0, &value, 0), S_OKAY);
+  ASSERT_EQ(pl_seek(nulls.get(), 0, 0), S_OKAY);
+  EXPECT_EQ(pl_get(nulls.get(), nullptr), S_INVNULL);
+  for (uint32_t damaged : {0u, 20u}) {
+    nulls->first->type = damaged;
+    EXPECT_EQ(pl_get(nulls.get(), &value), S_PARMINTERR);
+    EXPECT_EQ(nulls->current, nulls->first);
+  }
+
   for (uint32_t type = 0; type <= 20; ++type) {
     for (uint16_t flags : {0, PLF_COPY, PLF_ARRAY, PLF_ARRAY | PLF_COPY}) {
       SCOPED_TRACE("type " + std::to_string(type) + " flags " + std::to_string(flags));
@@ -113,58 +131,30 @@ TEST(PlList, CursorFollowsTheModelUnderRandomOperations) {
   }
 }
 
-TEST(PlList, NullsAndDamagedItems) {
-  List list(pl_alloc());
-  int32_t value = 5;
-  pl_flagAdd(list.get(), PLF_NULL);  // at the end: nothing to change
-  EXPECT_EQ(peek(list.get()), Peeked(0, nullptr, 0, 0));
-  EXPECT_EQ(pl_put(nullptr, PL_INT, 0, &value, 0), S_INVNULL);
-  EXPECT_EQ(pl_put(list.get(), PL_DOUBLE, PLF_GIVE, nullptr, 0), S_INVNULL) << "inline needs data";
-  EXPECT_EQ(pl_get(nullptr, &value), S_INVNULL);
-  EXPECT_EQ(pl_printf(list.get(), nullptr), S_INVNULL);
-  EXPECT_EQ(pl_printf(nullptr, "%d", 1), S_INVNULL);
-  ASSERT_EQ(pl_put(list.get(), PL_INT, 0, &value, 0), S_OKAY);
-  ASSERT_EQ(pl_seek(list.get(), 0, 0), S_OKAY);
-  EXPECT_EQ(pl_get(list.get(), nullptr), S_INVNULL);
-  for (uint32_t damaged : {0u, 20u}) {
-    list->first->type = damaged;
-    EXPECT_EQ(pl_get(list.get(), &value), S_PARMINTERR);
-    EXPECT_EQ(list->current, list->first);
-  }
-}
-
 // What pl_get hands out after a put (then flag changes or a delete), and what
 // pl_reset leaves: the list releases exactly what it copied or was given (and
-// the aux block), keeps the user's word and is empty.
+// the aux block), keeps the user's word and is empty.  A plain copy, a given
+// block copied, and a given inline value are counted in the out-of-memory test.
 TEST(PlOwnership, ResetReleasesExactlyWhatTheListCopiedOrWasGiven) {
   enum Data { None, Block, EmptyBlock };  // null; a 16-byte heap block; the same with length 0
   enum Got { Caller, Copy, Null, ValueBytes };  // pointer: the block, a copy, null, its bytes
   enum Left { Nothing, CallerBlock, CallerAndCopy };  // blocks outstanding after pl_reset
   struct Case {  // added, removed: pl_flagAdd, pl_flagRemove after the put; del: pl_del it
-    const char *name;
-    uint32_t type;
-    Data data;
-    uint16_t putFlags, added, removed;
-    bool del;
-    Got got;
-    Left left;
+    const char *name; uint32_t type; Data data; uint16_t putFlags, added, removed; bool del;
+    Got got; Left left;
   };
   constexpr uint16_t kGiveCopy = PLF_GIVE | PLF_COPY;
   const Case cases[] = {
-      {"copied string", PL_STRING, Block, PLF_COPY, 0, 0, false, Copy, CallerBlock},
       {"given string", PL_STRING, Block, PLF_GIVE, 0, 0, false, Caller, Nothing},
-      {"given and copied", PL_BLOB, Block, kGiveCopy, 0, 0, false, Copy, Nothing},
       {"copy of nothing", PL_BLOB, EmptyBlock, PLF_COPY, 0, 0, false, Caller, CallerBlock},
       {"copy of null", PL_STRING, None, PLF_COPY, 0, 0, false, Null, Nothing},
       {"given, nothing to copy", PL_BLOB, EmptyBlock, kGiveCopy, 0, 0, false, Caller, Nothing},
-      {"given, copied inline", PL_LONG, Block, kGiveCopy, 0, 0, false, ValueBytes, Nothing},
       {"given later", PL_STRING, Block, 0, PLF_GIVE, 0, false, Caller, Nothing},
       {"copy flag later", PL_STRING, Block, 0, PLF_COPY | PLF_NULL, 0, false, Null, CallerBlock},
       {"copy handed back", PL_STRING, Block, PLF_COPY, 0, PLF_COPY, false, Copy, CallerAndCopy},
       {"given one kept", PL_STRING, Block, kGiveCopy, 0, PLF_COPY, false, Copy, Nothing},
       {"copy deleted", PL_STRING, Block, PLF_COPY, 0, 0, true, Copy, CallerAndCopy},
-      {"inline made array", PL_LONG, Block, 0, PLF_ARRAY | kGiveCopy, 0, false, ValueBytes,
-       CallerBlock},
+      {"to array", PL_LONG, Block, 0, PLF_ARRAY | kGiveCopy, 0, false, ValueBytes, CallerBlock},
   };
   static constexpr char kText[16] = "textdata";
   void *textBytes;
@@ -224,7 +214,7 @@ OV_STATUS printfTwice(PARMLIST *list, const char *first, const char *second, ...
   return status;
 }
 
-TEST(PlPrintf, ConversionsPutTheDocumentedItems) {
+TEST(PlPrintf, ConversionsPutTheDocumentedItemsAndMalformedFormatsFail) {
   const int16_t shorts[5] = {1, 2, 3, 4, 5};
   const char text[] = "abcdef";
   const wchar_t wide[] = L"wide";
@@ -260,14 +250,13 @@ TEST(PlPrintf, ConversionsPutTheDocumentedItems) {
   EXPECT_EQ(readItems(counted.get()), (std::vector<Item>{
       {PL_STRING, PLF_NULL, 0, 0}, {PL_WSTRING, PLF_NULL, 0, 0}, {PL_INT, nulls, 0, 0},
       {PL_SHORT, array, 5, s}, {PL_CHAR, array, 3, t}, {PL_WCHAR, array, 2, w},
-      {PL_BLOB, 0, 4, a}, {PL_INT, array, 5, s},
-      {PL_CHAR, array, 1, t}, {PL_WCHAR, array, 1, t}, {PL_TINY, array, 1, t},
-      {PL_LONG, array, 1, t}, {PL_INT, array, 1, t}, {PL_UINT, array, 1, t},
-      {PL_UTINY, array, 1, t}, {PL_USHORT, array, 1, t}, {PL_ULONG, array, 1, t},
-      {PL_UINT, array, 1, t}, {PL_DOUBLE, array, 1, t}, {PL_ADDR, array, 1, t},
-      {PL_DOUBLE, 0, 0, twoAndHalf}, {PL_INT, array, 3, s}, {PL_INT, 0, 0, 9},
-      {PL_INT, array, 2, s}, {PL_INT, array, 0xFFFFFFFE, s}, {PL_BLOB, 0, 0xFFFFFFFF, a},
-      {PL_CHAR, nulls, 0, 0}}));
+      {PL_BLOB, 0, 4, a}, {PL_INT, array, 5, s}, {PL_CHAR, array, 1, t},
+      {PL_WCHAR, array, 1, t}, {PL_TINY, array, 1, t}, {PL_LONG, array, 1, t},
+      {PL_INT, array, 1, t}, {PL_UINT, array, 1, t}, {PL_UTINY, array, 1, t},
+      {PL_USHORT, array, 1, t}, {PL_ULONG, array, 1, t}, {PL_UINT, array, 1, t},
+      {PL_DOUBLE, array, 1, t}, {PL_ADDR, array, 1, t}, {PL_DOUBLE, 0, 0, twoAndHalf},
+      {PL_INT, array, 3, s}, {PL_INT, 0, 0, 9}, {PL_INT, array, 2, s},
+      {PL_INT, array, 0xFFFFFFFE, s}, {PL_BLOB, 0, 0xFFFFFFFF, a}, {PL_CHAR, nulls, 0, 0}}));
 
   // pl_printfV consumes the arguments it takes from the list it is given.
   List twice(pl_alloc());
@@ -275,11 +264,9 @@ TEST(PlPrintf, ConversionsPutTheDocumentedItems) {
   ASSERT_EQ(printfTwice(twice.get(), "", "%d", 4), S_OKAY);
   ASSERT_EQ(printfTwice(twice.get(), "%d", " \t\n ", 5), S_OKAY);
   EXPECT_EQ(readItems(twice.get()), (std::vector<Item>{{PL_INT, 0, 0, 1}, {PL_INT, 0, 0, 2},
-                                                       {PL_INT, 0, 0, 3}, {PL_INT, 0, 0, 4},
-                                                       {PL_INT, 0, 0, 5}}));
-}
+      {PL_INT, 0, 0, 3}, {PL_INT, 0, 0, 4}, {PL_INT, 0, 0, 5}}));
 
-TEST(PlPrintf, MalformedFormatsFailAndKeepEarlierItems) {
+  // Malformed formats fail and keep the items put before; so do null arguments.
   struct Case { const char *format; bool pointers; uint32_t kept; };  // pointers: else ints
   const Case cases[] = {
       {"%hs", false, 0},  {"%ls", true, 0},   {"% d", false, 0},  {"%%", false, 0},
@@ -288,7 +275,6 @@ TEST(PlPrintf, MalformedFormatsFailAndKeepEarlierItems) {
       {"%s%Lf", true, 1}, {"%s%ta", true, 1}, {"%d%*", false, 1}, {"%d%D", false, 1},
       {"%d%hh", false, 1}, {"%d%-2d", false, 1},
   };
-  const char text[] = "abc";
   for (const Case &c : cases) {
     List list(pl_alloc());
     const OV_STATUS status = c.pointers ? pl_printf(list.get(), c.format, text, text, text)
@@ -299,6 +285,8 @@ TEST(PlPrintf, MalformedFormatsFailAndKeepEarlierItems) {
   List list(pl_alloc());
   EXPECT_EQ(pl_printf(list.get(), "%s%s%a", text, text, nullptr), S_INVNULL);
   EXPECT_EQ(pl_count(list.get()), 2u);
+  EXPECT_EQ(pl_printf(list.get(), nullptr), S_INVNULL);
+  EXPECT_EQ(pl_printf(nullptr, "%d", 1), S_INVNULL);
 }
 
 }  // namespace
