@@ -236,8 +236,7 @@ TEST(PlBind, PutAndGetRestoreTheVariablesOfTheKindsTheyMeet) {
                         Case{PL_USHORT, 0, 2, true}, Case{PL_BLOB, 0, 3, true}}) {
     SCOPED_TRACE("type " + std::to_string(c.type) + " item " + std::to_string(c.item));
     Bind single(pl_allocBind());
-    uint8_t target[8];
-    std::memset(target, 0xAA, sizeof target);
+    uint8_t target[8] = {0xAA};  // the first byte tells whether anything was written
     ASSERT_EQ(pl_bind(single.get(), c.type, c.flags, target, sizeof target), S_OKAY);
     ASSERT_EQ(pl_seek(mixed.get(), c.item, 0), S_OKAY);
     PARMITEM *at = mixed->current;
