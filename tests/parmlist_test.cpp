@@ -134,7 +134,7 @@ TEST(PlList, CursorFollowsTheModelUnderRandomOperations) {
 // block copied, and a given inline value are counted in the out-of-memory test.
 TEST(PlOwnership, ResetReleasesExactlyWhatTheListCopiedOrWasGiven) {
   enum Data { None, Block, EmptyBlock };  // null; a 16-byte heap block; the same with length 0
-  enum Got { Caller, Copy, Null, ValueBytes };  // pointer: the block, a copy, null, its bytes
+  enum Got { Caller, Copy, Null, ValueBytes };  // the block, a copy, null, the value's bytes
   enum Left { Nothing, CallerBlock, CallerAndCopy };  // blocks outstanding after pl_reset
   struct Case {  // added, removed: pl_flagAdd, pl_flagRemove after the put; del: pl_del it
     const char *name; uint32_t type; Data data; uint16_t putFlags, added, removed; bool del;
@@ -154,8 +154,6 @@ TEST(PlOwnership, ResetReleasesExactlyWhatTheListCopiedOrWasGiven) {
       {"to array", PL_LONG, Block, 0, PLF_ARRAY | kGiveCopy, 0, false, ValueBytes, CallerBlock},
   };
   static constexpr char kText[16] = "textdata";
-  void *textBytes;
-  std::memcpy(&textBytes, kText, sizeof textBytes);
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     List list(pl_alloc());
@@ -167,7 +165,7 @@ TEST(PlOwnership, ResetReleasesExactlyWhatTheListCopiedOrWasGiven) {
     pl_flagRemove(list.get(), c.removed);
     void *pointer = reinterpret_cast<void *>(1);
     ASSERT_EQ(pl_get(list.get(), &pointer), S_OKAY);
-    const void *want[] = {block, pointer, nullptr, textBytes};
+    const void *want[] = {block, pointer, nullptr, list->first->value.ptr};
     EXPECT_EQ(pointer, want[c.got]);
     EXPECT_TRUE(c.got != Copy || (pointer != block && std::memcmp(pointer, kText, 4) == 0));
     ASSERT_EQ(pl_seek(list.get(), 0, 0), S_OKAY);
