@@ -31,6 +31,7 @@ TEST(PlList, EveryTypeRoundTripsSingleAndArrayByReferenceAndCopied) {
   EXPECT_EQ(peek(nulls.get()), Peeked(0, nullptr, 0, 0));
   EXPECT_EQ(pl_put(nullptr, PL_INT, 0, &value, 0), S_INVNULL);
   EXPECT_EQ(pl_put(nulls.get(), PL_DOUBLE, PLF_GIVE, nullptr, 0), S_INVNULL) << "inline needs data";
+  EXPECT_EQ(pl_put(nulls.get(), 0xFFFFFFFF, 0, &value, 0), S_INVPARM) << "a code above 19";
   EXPECT_EQ(pl_get(nullptr, &value), S_INVNULL);
 
   for (uint32_t type = 0; type <= 20; ++type) {
@@ -68,7 +69,8 @@ TEST(PlList, EveryTypeRoundTripsSingleAndArrayByReferenceAndCopied) {
       EXPECT_EQ(pl_get(list.get(), out), S_PARMEND);
       ASSERT_EQ(pl_seek(list.get(), 0, 0), S_OKAY);
       EXPECT_EQ(pl_get(list.get(), nullptr), S_INVNULL);
-      list->first->type = type < 10 ? 0 : 20;  // damaged: refused, the cursor stays
+      const uint32_t damaged[] = {0, 20, 0xFFFFFFFF};  // no type, above 19, negative if signed
+      list->first->type = damaged[type % 3];  // refused, the cursor stays
       EXPECT_EQ(pl_get(list.get(), out), S_PARMINTERR);
       EXPECT_EQ(list->current, list->first);
     }
