@@ -1,29 +1,17 @@
 // Structures in parameter lists: layout against the compiler's own sizeof,
 // alignof and offsetof, malformed descriptions, structure items, bind
 // tables, and out-of-memory injection at every allocation of the family.
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
-#include <algorithm>
-#include <memory>
 #include <string>
-#include <tuple>
-#include <vector>
 
-#include "ovbase/parmlist.h"
-#include "ovbase/platform.h"
 #include "parmlist/parmlist_internal.h"
-#include "platform/testhooks.h"
+#include "parmlist_testing.h"
 
 namespace {
 
-template <auto Release>
-struct Deleter {
-  void operator()(auto *pointer) const { Release(pointer); }
-};
-using List = std::unique_ptr<PARMLIST, Deleter<pl_free>>;
-using Bind = std::unique_ptr<PARMBIND, Deleter<pl_freeBind>>;
+using namespace pltest;
 
 constexpr PLSTRUCTDESC begin(uint32_t size = 0, uint16_t extra = 0, uint32_t count = 0) {
   return {extra & PLF_ARRAY ? count : size, PL_STRUCT, static_cast<uint16_t>(PLF_BEGIN | extra)};
@@ -33,11 +21,17 @@ constexpr PLSTRUCTDESC member(uint32_t type) { return {0, type, 0}; }
 constexpr PLSTRUCTDESC array(uint32_t type, uint32_t count) { return {count, type, PLF_ARRAY}; }
 constexpr PLSTRUCTDESC skipped(uint32_t type) { return {0, type, PLF_SKIP}; }
 
+// A description made of runs of equal entries: {entry, how many} in order.
+std::vector<PLSTRUCTDESC> runs(std::initializer_list<std::pair<PLSTRUCTDESC, size_t>> parts) {
+  std::vector<PLSTRUCTDESC> desc;
+  for (const auto &[entry, count] : parts) desc.insert(desc.end(), count, entry);
+  return desc;
+}
+
 // C records and their descriptions.  A PL_BLOB member is placed like a
 // double; its C twin is an 8-byte-aligned byte array.
 struct Ints { int32_t a, b, c; };
 struct Inner { char c; int64_t l; };
-struct OuterArray { char c; Inner in[2]; };
 struct Small { char c; };
 struct WideFirst { double d; Small small; char after; };
 struct Addr6 { uint16_t w[3]; };
@@ -46,19 +40,25 @@ struct Mixed {
   uint8_t tiny; uint16_t us; float f; char s[3]; double d; wchar_t w; Addr6 a; Pair32 p;
   int8_t t2; wchar_t ws[5]; alignas(8) uint8_t blob[3]; uint32_t u; int16_t sh[3]; int64_t l;
 };
-struct Deep {
-  int16_t a;
-  struct Mid { char c; struct Low { double d; char e; } low[2]; int32_t i; } mid;
-  char z;
-};
-const PLSTRUCTDESC kInnerDesc[] = {begin(sizeof(Inner)), member(PL_CHAR), member(PL_LONG), end()};
+struct Low { double d; char e; };
+struct Mid { char c; Low low[2]; int32_t i; };
+struct Deep { int16_t a; Mid mid; char z; };
+// Its first entry's PLF_GIVE and PLF_COPY must never make the list copy or release.
+const PLSTRUCTDESC kInnerDesc[] = {begin(sizeof(Inner), PLF_GIVE | PLF_COPY), member(PL_CHAR),
+                                   member(PL_LONG), end()};
 
-TEST(PlLayout, MatchesTheCompilersRecords) {
+// Every description goes through pl_calcStruct and pl_putStruct (copying and
+// not) from a block of exactly its entries, so that reading one more is
+// caught: it lays out as the compiler's record, or all three refuse it and
+// leave the list as it was.  Nesting is limited only by the longest
+// description an item can record.
+TEST(PlLayout, DescriptionsMatchTheCompilersRecordsOrAreRefusedEverywhere) {
+  constexpr size_t kRefused = SIZE_MAX;
   struct Case {
     const char *name;
     std::vector<PLSTRUCTDESC> desc;
-    size_t size, align;
-    std::vector<std::pair<size_t, size_t>> offsets;  // {entry, offsetof in its enclosing record}
+    size_t size = kRefused, align = 1;
+    std::vector<std::pair<size_t, size_t>> offsets = {};  // {entry, offsetof in its record}
   };
   const Case cases[] = {
       {"skipped members of unknown types",
@@ -85,55 +85,13 @@ TEST(PlLayout, MatchesTheCompilersRecords) {
         begin(0, PLF_ARRAY, 2), skipped(PL_LONG), member(PL_DOUBLE), member(PL_CHAR), end(),
         member(PL_INT), end(), skipped(PL_BLOB), member(PL_CHAR), end()},
        sizeof(Deep), alignof(Deep),
-       {{1, offsetof(Deep, a)}, {3, offsetof(Deep, mid)}, {4, offsetof(Deep::Mid, c)},
-        {5, offsetof(Deep::Mid, low)}, {7, offsetof(Deep::Mid::Low, d)},
-        {8, offsetof(Deep::Mid::Low, e)}, {10, offsetof(Deep::Mid, i)}, {13, offsetof(Deep, z)}}},
-      {"empty", {begin(), end()}, 0, 1, {}},
-  };
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.name);
-    uint32_t size = 99, alignClass = 99, entries = 0;
-    std::vector<uint32_t> offsets(c.desc.size(), 0xFFFFFFFF);
-    ASSERT_EQ(pl_calcStruct(c.desc.data(), &size, &alignClass), S_OKAY);
-    EXPECT_EQ(size, c.size);
-    EXPECT_EQ(ov_align(1, alignClass), c.size == 0 ? 1 : c.align);
-    ASSERT_EQ(ov::pl::examineDescription(c.desc.data(), &entries, nullptr, nullptr, offsets.data()),
-              S_OKAY);
-    EXPECT_EQ(entries, c.desc.size());
-    for (const auto &[index, offset] : c.offsets) EXPECT_EQ(offsets[index], offset) << index;
-  }
-  EXPECT_EQ(pl_calcStruct(kInnerDesc, nullptr, nullptr), S_OKAY);
-  EXPECT_EQ(pl_calcStruct(nullptr, nullptr, nullptr), S_INVNULL);
-}
-
-// Structures nest as deep as the longest description an item can record
-// (one char at the bottom, padded by nothing); a description longer than
-// that is refused without reading past it.
-TEST(PlLayout, NestingAndLengthLimits) {
-  std::vector<PLSTRUCTDESC> deep(32767, begin());
-  deep.push_back(member(PL_CHAR));
-  deep.insert(deep.end(), 32767, end());
-  uint32_t size = 99;
-  EXPECT_EQ(pl_calcStruct(deep.data(), &size, nullptr), S_OKAY);
-  EXPECT_EQ(size, 1u);
-  List list(pl_alloc());
-  ASSERT_EQ(pl_putStruct(list.get(), deep.data(), PLF_COPY, "x", 1), S_OKAY);
-  EXPECT_EQ(list->last->descCount, deep.size());
-  std::vector<PLSTRUCTDESC> longest(65535, member(PL_CHAR));
-  longest.front() = begin();
-  longest.back() = end();
-  EXPECT_EQ(pl_calcStruct(longest.data(), &size, nullptr), S_OKAY);
-  EXPECT_EQ(size, 65533u);
-  longest.back() = member(PL_CHAR);  // the closing entry would be the 65536th
-  EXPECT_EQ(pl_calcStruct(longest.data(), &size, nullptr), S_INVPARM);
-}
-
-// A malformed description is refused alike by pl_calcStruct and pl_putStruct;
-// a binding of a type pl_put refuses is refused when put, after the items of
-// the bindings before it.  Nothing else changes.
-TEST(PlLayout, MalformedDescriptionsAreRefusedEverywhere) {
-  struct Case { const char *name; std::vector<PLSTRUCTDESC> desc; };  // desc: all it may read
-  const Case cases[] = {
+       {{1, offsetof(Deep, a)}, {3, offsetof(Deep, mid)}, {4, offsetof(Mid, c)},
+        {5, offsetof(Mid, low)}, {7, offsetof(Low, d)}, {8, offsetof(Low, e)},
+        {10, offsetof(Mid, i)}, {13, offsetof(Deep, z)}}},
+      {"empty", {begin(), end()}, 0, 1},
+      {"deepest nesting", runs({{begin(), 32767}, {member(PL_CHAR), 1}, {end(), 32767}}), 1, 1},
+      {"longest", runs({{begin(), 1}, {member(PL_CHAR), 65533}, {end(), 1}}), 65533, 1},
+      {"closing entry the 65536th", runs({{begin(), 1}, {member(PL_CHAR), 65534}})},
       {"first entry a scalar", {member(PL_INT)}},
       {"first entry an end", {{0, PL_STRUCT, PLF_END}}},
       {"first entry neither", {{0, PL_STRUCT, 0}}},
@@ -149,43 +107,47 @@ TEST(PlLayout, MalformedDescriptionsAreRefusedEverywhere) {
                             end()}},
       {"padding beyond 32 bits", {begin(), array(PL_CHAR, 0xFFFFFFFF), member(PL_DOUBLE), end()}},
   };
-  List list(pl_alloc());
-  int32_t value = 7;
-  ASSERT_EQ(pl_put(list.get(), PL_INT, 0, &value, 0), S_OKAY);
-  const int64_t base = ov_testOutstandingBlocks();
+  static const uint8_t record[65536] = {};  // what pl_putStruct copies
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
-    // A copy of exactly the entries, so that reading one more is caught.
     std::unique_ptr<PLSTRUCTDESC[]> desc(new PLSTRUCTDESC[c.desc.size()]);
     std::copy(c.desc.begin(), c.desc.end(), desc.get());
-    EXPECT_EQ(pl_calcStruct(desc.get(), nullptr, nullptr), S_INVPARM);
-    EXPECT_EQ(pl_putStruct(list.get(), desc.get(), PLF_COPY, &value, 1), S_INVPARM);
-    EXPECT_EQ(pl_putStruct(list.get(), desc.get(), 0, &value, 1), S_INVPARM);
+    const OV_STATUS want = c.size == kRefused ? S_INVPARM : S_OKAY;
+    List list(pl_alloc());
+    const int64_t base = ov_testOutstandingBlocks();
+    uint32_t size = 99, alignClass = 99, entries = 0;
+    EXPECT_EQ(pl_calcStruct(desc.get(), &size, &alignClass), want);
+    EXPECT_EQ(pl_putStruct(list.get(), desc.get(), PLF_COPY, record, 1), want);
+    EXPECT_EQ(pl_putStruct(list.get(), desc.get(), 0, record, 1), want);
+    if (want != S_OKAY) {
+      EXPECT_EQ(pl_count(list.get()), 0u);
+      EXPECT_EQ(ov_testOutstandingBlocks(), base);
+      continue;
+    }
+    EXPECT_EQ(size, c.size);
+    EXPECT_EQ(ov_align(1, alignClass), c.align);
+    EXPECT_EQ(list->last->descCount, c.desc.size());
+    // The copying put holds a copy; of an empty structure, a null pointer owned by no one.
+    EXPECT_EQ(list->first->value.ptr == nullptr, c.size == 0);
+    EXPECT_EQ(list->first->flags & PLF_NULL, 0);
+    std::vector<uint32_t> offsets(c.desc.size(), 0xFFFFFFFF);
+    ASSERT_EQ(ov::pl::examineDescription(desc.get(), &entries, nullptr, nullptr, offsets.data()),
+              S_OKAY);
+    EXPECT_EQ(entries, c.desc.size());
+    for (const auto &[index, offset] : c.offsets) EXPECT_EQ(offsets[index], offset) << index;
   }
-  EXPECT_EQ(pl_count(list.get()), 1u);
-  EXPECT_EQ(ov_testOutstandingBlocks(), base);
-  for (uint32_t type : {0u, uint32_t{PL_STRUCT}, 20u, 0xFFFFFFFFu}) {
-    Bind bind(pl_allocBind());
-    ASSERT_EQ(pl_bind(bind.get(), PL_INT, 0, &value, 0), S_OKAY);
-    ASSERT_EQ(pl_bind(bind.get(), type, 0, &value, 4), S_OKAY) << type;
-    EXPECT_EQ(pl_putBound(list.get(), bind.get()), S_INVPARM) << type;
-  }
-  EXPECT_EQ(pl_count(list.get()), 5u) << "the item before each refused put stays";
-  EXPECT_EQ(pl_putStruct(nullptr, kInnerDesc, 0, &value, 1), S_INVNULL);
-  EXPECT_EQ(pl_putStruct(list.get(), nullptr, 0, &value, 1), S_INVNULL);
-  EXPECT_EQ(pl_bindStruct(Bind(pl_allocBind()).get(), nullptr, 0, &value, 1), S_INVNULL);
-  EXPECT_EQ(pl_bind(nullptr, PL_INT, 0, &value, 0), S_INVNULL);
+  EXPECT_EQ(pl_calcStruct(kInnerDesc, nullptr, nullptr), S_OKAY);
+  EXPECT_EQ(pl_calcStruct(nullptr, nullptr, nullptr), S_INVNULL);
+  EXPECT_EQ(pl_putStruct(nullptr, kInnerDesc, 0, record, 1), S_INVNULL);
+  EXPECT_EQ(pl_putStruct(List(pl_alloc()).get(), nullptr, 0, record, 1), S_INVNULL);
 }
 
 // The item carries the caller's flags and the description's first entry's,
 // but only the caller's PLF_COPY copies, and only what the list copied or was
 // given is released.
 TEST(PlStruct, ItemsCarryCountsFlagsCopiesAndTheirOwnDescription) {
-  const OuterArray records[3] = {
-      {'a', {{'b', 1}, {'c', 2}}}, {'d', {{'e', 3}, {'f', 4}}}, {'g', {{'h', 5}, {'i', 6}}}};
-  std::vector<PLSTRUCTDESC> desc = {begin(sizeof(OuterArray), PLF_GIVE | PLF_COPY),
-                                    member(PL_CHAR), begin(0, PLF_ARRAY, 2), member(PL_CHAR),
-                                    member(PL_LONG), end(), end()};
+  const Inner records[3] = {{'a', 1}, {'b', 2}, {'c', 3}};
+  std::vector<PLSTRUCTDESC> desc(std::begin(kInnerDesc), std::end(kInnerDesc));
   // extra: flags beyond the first entry's PLF_BEGIN | PLF_GIVE | PLF_COPY
   struct Case { uint16_t flags; const void *data; uint32_t count; uint16_t extra; uint32_t len; };
   for (const Case &c : {Case{0, records, 3, PLF_ARRAY, 3}, Case{PLF_COPY, records, 3, PLF_ARRAY, 3},
@@ -195,52 +157,40 @@ TEST(PlStruct, ItemsCarryCountsFlagsCopiesAndTheirOwnDescription) {
     List list(pl_alloc());
     const int64_t base = ov_testOutstandingBlocks();
     ASSERT_EQ(pl_putStruct(list.get(), desc.data(), c.flags, c.data, c.count), S_OKAY);
-    desc[1].type = PL_INT;  // the caller's description changes; the item's copy does not
     ASSERT_EQ(pl_seek(list.get(), 0, 0), S_OKAY);
-    uint32_t type = 0, size = 0;
-    uint16_t flags = 0;
-    PLSTRUCTDESC *copy = nullptr;
-    pl_peek(list.get(), &type, &copy, &flags, &size);
+    const uint32_t size = sizeof(Inner) * std::max(c.count, 1u);
+    const uint16_t flags = PLF_BEGIN | PLF_GIVE | PLF_COPY | c.extra;
+    EXPECT_EQ(peek(list.get()), Peeked(PL_STRUCT, list->first->desc, flags, size));
+    desc[1].type = PL_INT;  // the caller's description changes; the item's copy does not
+    EXPECT_EQ(std::tie(list->first->len, list->first->descCount, list->first->desc[1].type),
+              std::make_tuple(c.len, uint16_t{4}, uint32_t{PL_CHAR}));
     desc[1].type = PL_CHAR;
-    const uint32_t wantSize = sizeof(OuterArray) * std::max(c.count, 1u);
-    const uint16_t wantFlags = PLF_BEGIN | PLF_GIVE | PLF_COPY | c.extra;
-    EXPECT_EQ(std::tie(type, flags, size, list->first->len, list->first->descCount),
-              std::make_tuple(uint32_t{PL_STRUCT}, wantFlags, wantSize, c.len, uint16_t{7}));
-    ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(copy[1].type, uint32_t{PL_CHAR});
     const void *pointer = reinterpret_cast<void *>(1);
     ASSERT_EQ(pl_get(list.get(), &pointer), S_OKAY);
-    if (c.data != nullptr && (c.flags & PLF_COPY)) {
-      EXPECT_NE(pointer, c.data);
-      EXPECT_EQ(std::memcmp(pointer, c.data, wantSize), 0) << "a copy of the compiler's records";
-    } else {
-      EXPECT_EQ(pointer, c.data);
-    }
+    const bool copied = c.data != nullptr && (c.flags & PLF_COPY);
+    EXPECT_EQ(pointer == c.data, !copied) << "the caller's records, or a copy of them";
+    EXPECT_EQ(copied ? std::memcmp(pointer, c.data, size) : 0, 0);
     pl_reset(list.get());
     EXPECT_EQ(ov_testOutstandingBlocks(), base) << "the description's PLF_GIVE releases nothing";
   }
-  // An empty structure copies nothing: a null pointer, owned by no one.
-  List list(pl_alloc());
-  const PLSTRUCTDESC empty[] = {begin(), end()};
-  ASSERT_EQ(pl_putStruct(list.get(), empty, PLF_COPY, records, 1), S_OKAY);
-  EXPECT_EQ(list->last->value.ptr, nullptr);
-  EXPECT_EQ(list->last->flags & PLF_NULL, 0);
 }
 
 // Bound variables go into items and come back.  A by-reference binding takes
 // min(capacity, item size) bytes, without a terminator, intact when the
-// target overlaps the item's data or is that very buffer.
-TEST(PlBind, PutAndGetRestoreTheVariables) {
+// target overlaps the item's data or is that very buffer.  A binding of a
+// type pl_put refuses is refused when put, after the items before it.
+TEST(PlBind, PutAndGetRestoreTheVariablesOfTheKindsTheyMeet) {
   Bind bind(pl_allocBind());
   List list(pl_alloc());
   int32_t number = 42;
+  const int32_t seven = 7;
   char text[8] = "abcdef";
   Inner records[2] = {{'x', 1}, {'y', 2}};
   ASSERT_EQ(pl_bind(bind.get(), PL_INT, 0, &number, 0), S_OKAY);
   ASSERT_EQ(pl_bind(bind.get(), PL_STRING, 0, text, sizeof text), S_OKAY);
   ASSERT_EQ(pl_bindStruct(bind.get(), kInnerDesc, PLF_COPY, records, 2), S_OKAY);
   ASSERT_EQ(pl_putBound(list.get(), bind.get()), S_OKAY);
-  ASSERT_EQ(pl_count(list.get()), 3u);
+  ASSERT_EQ(pl_put(list.get(), PL_INT, 0, &seven, 0), S_OKAY);
   number = 0;
   records[0] = records[1] = {'-', 0};
   ASSERT_EQ(pl_seek(list.get(), 0, 0), S_OKAY);
@@ -249,12 +199,7 @@ TEST(PlBind, PutAndGetRestoreTheVariables) {
   EXPECT_EQ(number, 42);
   EXPECT_STREQ(text, "abcdef") << "the string item refers to text itself";
   EXPECT_EQ(std::tie(records[1].c, records[1].l), std::make_tuple('y', 2));
-  EXPECT_EQ(pl_getBound(list.get(), bind.get()), S_PARMEND);
-
-  List one(pl_alloc());
-  ASSERT_EQ(pl_printf(one.get(), "%d", 7), S_OKAY);
-  ASSERT_EQ(pl_seek(one.get(), 0, 0), S_OKAY);
-  EXPECT_EQ(pl_getBound(one.get(), bind.get()), S_PARMEND);
+  EXPECT_EQ(pl_getBound(list.get(), bind.get()), S_PARMEND) << "one item left, for number";
   EXPECT_EQ(number, 7) << "the bindings that met an item are filled";
 
   char four[6] = "zzzzz", shifting[16] = "abcdef";
@@ -267,13 +212,19 @@ TEST(PlBind, PutAndGetRestoreTheVariables) {
   ASSERT_EQ(pl_getBound(strings.get(), targets.get()), S_OKAY);
   EXPECT_STREQ(four, "abcdz");
   EXPECT_STREQ(shifting, "ababcdef");
-}
 
-// A binding must meet an item of its kind; otherwise the cursor stays on that
-// item and the variable is untouched.  A null item copies nothing.
-TEST(PlBind, MismatchedBindingsAndNullItemsWriteNothing) {
-  List list(pl_alloc());
-  ASSERT_EQ(pl_printf(list.get(), "%d %s %hd %s", 5, "text", 3, nullptr), S_OKAY);
+  ASSERT_EQ(pl_bind(targets.get(), PL_STRUCT, 0, four, 4), S_OKAY);
+  EXPECT_EQ(pl_putBound(strings.get(), targets.get()), S_INVPARM);
+  EXPECT_EQ(pl_count(strings.get()), 4u) << "the items of the bindings before it stay";
+  EXPECT_EQ(pl_bindStruct(targets.get(), nullptr, 0, four, 1), S_INVNULL);
+  EXPECT_EQ(pl_bind(nullptr, PL_INT, 0, four, 0), S_INVNULL);
+  EXPECT_EQ(pl_getBound(nullptr, targets.get()), S_INVNULL);
+  EXPECT_EQ(pl_putBound(strings.get(), nullptr), S_INVNULL);
+
+  // A binding must meet an item of its kind; otherwise the cursor stays on that
+  // item and the variable is untouched.  A null item copies nothing.
+  List mixed(pl_alloc());
+  ASSERT_EQ(pl_printf(mixed.get(), "%d %s %hd %s", 5, "text", 3, nullptr), S_OKAY);
   struct Case { uint32_t type; uint16_t flags; int32_t item; bool fits; };  // item: its index
   for (const Case &c : {Case{PL_LONG, 0, 0, false},    // 8 bytes into a 4-byte item's variable
                         Case{PL_INT, 0, 1, false},     // a pointer into an int
@@ -284,18 +235,15 @@ TEST(PlBind, MismatchedBindingsAndNullItemsWriteNothing) {
                         Case{PL_UINT, 0, 0, true},  // signedness is a label
                         Case{PL_USHORT, 0, 2, true}, Case{PL_BLOB, 0, 3, true}}) {
     SCOPED_TRACE("type " + std::to_string(c.type) + " item " + std::to_string(c.item));
-    Bind bind(pl_allocBind());
-    uint8_t target[8];
-    std::memset(target, 0xAA, sizeof target);
-    ASSERT_EQ(pl_bind(bind.get(), c.type, c.flags, target, sizeof target), S_OKAY);
-    ASSERT_EQ(pl_seek(list.get(), c.item, 0), S_OKAY);
-    PARMITEM *at = list->current;
-    EXPECT_EQ(pl_getBound(list.get(), bind.get()), c.fits ? S_OKAY : S_RPCINVDATATYPE);
-    EXPECT_EQ(list->current, c.fits ? at->next : at);
+    Bind single(pl_allocBind());
+    uint8_t target[8] = {0xAA};  // the first byte tells whether anything was written
+    ASSERT_EQ(pl_bind(single.get(), c.type, c.flags, target, sizeof target), S_OKAY);
+    ASSERT_EQ(pl_seek(mixed.get(), c.item, 0), S_OKAY);
+    PARMITEM *at = mixed->current;
+    EXPECT_EQ(pl_getBound(mixed.get(), single.get()), c.fits ? S_OKAY : S_RPCINVDATATYPE);
+    EXPECT_EQ(mixed->current, c.fits ? at->next : at);
     EXPECT_EQ(target[0] == 0xAA, !c.fits || c.item == 3) << "written only when it fits";
   }
-  EXPECT_EQ(pl_getBound(nullptr, Bind(pl_allocBind()).get()), S_INVNULL);
-  EXPECT_EQ(pl_putBound(list.get(), nullptr), S_INVNULL);
 }
 
 // Fails each allocation in turn: S_NOMEMORY, the list and table as they were,
@@ -341,8 +289,7 @@ TEST(PlOom, EveryAllocationFailsCleanly) {
       ov_testFailAllocation(-1);
       if (status == S_OKAY) break;
       ASSERT_EQ(status, S_NOMEMORY);
-      EXPECT_EQ(pl_count(list.get()), 1u);
-      EXPECT_EQ(list->current, list->first);
+      EXPECT_EQ(items(list.get()), std::vector<PARMITEM *>{list->current});
       EXPECT_TRUE(bind->first == bind->last && bind->first->next == nullptr);
       EXPECT_EQ(ov_testOutstandingBlocks(), base);
     }
