@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 #include <random>
 #include <sstream>
 #include <string>
@@ -431,7 +430,7 @@ TEST(Ovparse, HandWrittenSentencesMatchTheGenerator) {
   }
 }
 
-// Random streams, and accepted sentences with one token inserted, deleted
+// Random streams and accepted sentences, with one token inserted, deleted
 // or replaced, stopped by an action at a random reduction now and then.
 TEST(Ovparse, RandomStreamsMatchTheGenerator) {
   std::mt19937 rng(20261206);
@@ -443,17 +442,14 @@ TEST(Ovparse, RandomStreamsMatchTheGenerator) {
     std::uniform_int_distribution<int> anyToken(0, g->tokenCount - 1);
     const auto token = [&] { return static_cast<int16_t>(anyToken(rng)); };
     for (int i = 0; i < 800; ++i) {
-      std::vector<int16_t> tokens;
-      if (i % 2 == 0) {
-        std::generate_n(std::back_inserter(tokens), rng() % 24, token);
-      } else {
-        tokens = seeds[rng() % seeds.size()];
-        const auto at = tokens.begin() + static_cast<long>(rng() % (tokens.size() + 1));
-        const auto edit = at == tokens.end() ? 0 : rng() % 3;
-        if (edit == 0) tokens.insert(at, token());
-        if (edit == 1) tokens.erase(at);
-        if (edit == 2) *at = token();
-      }
+      std::vector<int16_t> tokens(i % 2 ? seeds[rng() % seeds.size()]
+                                        : std::vector<int16_t>(rng() % 24));
+      if (i % 2 == 0) std::generate(tokens.begin(), tokens.end(), token);
+      const auto at = tokens.begin() + static_cast<long>(rng() % (tokens.size() + 1));
+      const auto edit = at == tokens.end() ? 0 : rng() % 3;  // insert, delete or replace one
+      if (edit == 0) tokens.insert(at, token());
+      if (edit == 1) tokens.erase(at);
+      if (edit == 2) *at = token();
       const Options opt{.valueSize = i % 5 == 0 ? 24u : 8u,
                         .haltAfter = i % 7 == 3 ? static_cast<int>(rng() % 6) + 1 : -1};
       int ending = 0;
@@ -463,8 +459,8 @@ TEST(Ovparse, RandomStreamsMatchTheGenerator) {
     }
   }
   // The streams reach every kind of ending: accepted, accepted after
-  // recovery, stopped, recovery going round.
-  EXPECT_TRUE(endings[0] > 500 && endings[1] > 500 && endings[2] > 1000 && endings[3] > 200)
+  // recovery, stopped, recovery going round (about 550, 680, 3380, 990).
+  EXPECT_TRUE(endings[0] > 400 && endings[1] > 500 && endings[2] > 1000 && endings[3] > 500)
       << testing::PrintToString(endings);
 }
 
