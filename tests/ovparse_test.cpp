@@ -3,9 +3,9 @@
 // ov_yyparse, and every parse is compared with the generated parser fed the
 // same tokens (same result, same reductions in the same order, same values,
 // same reads).  Every run of the driver also has its calls to the memory
-// functions checked, seen through the linker's wrapping of them (see
+// functions watched, seen through the linker's wrapping of them (see
 // cmake/yacc.cmake).  Then what the generator cannot show: stack growth,
-// zero fill, memory exhaustion, circular recovery, parallel parses.
+// zero fill, each allocation failing, circular recovery, parallel parses.
 #include "ovbase/ovparse.h"
 
 #include <gtest/gtest.h>
