@@ -12,7 +12,7 @@ q:  a b Y        { OV_ACT($$, 2, $1, $2, $3); }
   ;
 a:  error        { OV_ACT($$, 4, OV_ERR); }
   ;
-b:  /* empty */  { OV_ACT0($$, 5); }
+b:  /* empty */  { OV_ACT($$, 5, ); }
   ;
 x:  a error      { OV_ACT($$, 6, $1, OV_ERR); }
   ;

@@ -7,7 +7,7 @@
 %%
 prog:  stmts         { OV_ACT($$, 1, $1); }
      ;
-stmts: /* empty */   { OV_ACT0($$, 2); }
+stmts: /* empty */   { OV_ACT($$, 2, ); }
      | stmts stmt    { OV_ACT($$, 3, $1, $2); }
      ;
 stmt:  X ';'         { OV_ACT($$, 4, $1, $2); }

@@ -6,8 +6,8 @@
  * name, the generated globals get that name as prefix, so several oracles
  * link into one program (NAME_yyparse, NAME_yylex, ...).
  *
- * Every rule's action is OV_ACT($$, RULE, $1, ..., $n) (OV_ACT0 for empty
- * rules): it hands the rule number and all right-side values to
+ * Every rule's action is OV_ACT($$, RULE, $1, ..., $n) (OV_ACT($$, RULE, )
+ * for empty rules): it hands the rule number and all right-side values to
  * ovOracleReduce, whose result becomes the rule's value, clears the error
  * flag as a completed reduction does in ov_yyparse, and stops the parse when
  * ovOracleHalt says so.  The value of an `error` symbol is written OV_ERR:
@@ -51,18 +51,12 @@ int yylex(void);
 void yyerror(char *message);
 #endif
 
-#define OV_ACT(out, rule, ...)                                                  \
-  do {                                                                          \
-    const OvValue ovValues_[] = {__VA_ARGS__};                                  \
-    yyerrflag = 0;                                                              \
-    out = ovOracleReduce(rule, sizeof ovValues_ / sizeof ovValues_[0], ovValues_); \
-    if (ovOracleHalt()) YYABORT;                                                \
-  } while (0)
-#define OV_ACT0(out, rule)                  \
-  do {                                      \
-    yyerrflag = 0;                          \
-    out = ovOracleReduce(rule, 0, 0);       \
-    if (ovOracleHalt()) YYABORT;            \
+#define OV_ACT(out, rule, ...)                                                             \
+  do {                                                                                     \
+    const OvValue ovValues_[] = {0, __VA_ARGS__}; /* after a placeholder */                \
+    yyerrflag = 0;                                                                         \
+    out = ovOracleReduce(rule, sizeof ovValues_ / sizeof ovValues_[0] - 1, ovValues_ + 1); \
+    if (ovOracleHalt()) YYABORT;                                                           \
   } while (0)
 
 #endif /* OVPARSE_ORACLE_H */

@@ -7,14 +7,14 @@
 %%
 s:    list          { OV_ACT($$, 1, $1); }
     ;
-list: /* empty */   { OV_ACT0($$, 2); }
+list: /* empty */   { OV_ACT($$, 2, ); }
     | item list     { OV_ACT($$, 3, $1, $2); }
     ;
 item: A B C         { OV_ACT($$, 4, $1, $2, $3); }
     | A opt C       { OV_ACT($$, 5, $1, $2, $3); }
     | B             { OV_ACT($$, 6, $1); }
     ;
-opt:  /* empty */   { OV_ACT0($$, 7); }
+opt:  /* empty */   { OV_ACT($$, 7, ); }
     | B B           { OV_ACT($$, 8, $1, $2); }
     ;
 %%
