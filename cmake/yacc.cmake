@@ -64,8 +64,8 @@ endforeach()
 add_library(ovparse_oracles STATIC ${_ov_oracle_sources} ${_ov_grammar_headers})
 target_include_directories(ovparse_oracles
   PUBLIC ${OV_GRAMMAR_DIR} ${PROJECT_SOURCE_DIR}/tests/grammars ${PROJECT_SOURCE_DIR}/include)
-# The driver's test sees every allocation and release it makes (sizes,
-# modes, tags, memory context) through the linker's wrapping of the three
+# The driver's test sees every allocation and release it makes (modes,
+# tags, memory context, zero fill) through the linker's wrapping of the three
 # memory functions.
 if(TARGET ovparse_test)
   target_link_options(ovparse_test PRIVATE
