@@ -73,9 +73,9 @@ class Collation : public testing::Test {
 using CharTypes = testing::Types<char, wchar_t>;
 TYPED_TEST_SUITE(Collation, CharTypes);
 
-// Every non-zero character in one string per direction, so that a
-// conversion that stops early or skips one shows too, against libc's
-// mapping.  (The conversions change only characters of the other case class;
+// Every non-zero character in one string per direction, and a letter after
+// them, so that a conversion that stops early or skips one shows too, against
+// libc's mapping.  (The conversions change only characters of the other case class;
 // this C library maps no other character, so the plain mapping is the
 // expectation.)
 TYPED_TEST(Collation, FoldsEveryCharacterInPlaceLikeLibc) {
@@ -84,10 +84,11 @@ TYPED_TEST(Collation, FoldsEveryCharacterInPlaceLikeLibc) {
   bool foldedBeyondAscii = false;
   for (const char *locale : {"C", "C.UTF-8", "en_US.ISO-8859-1", "de_DE.ISO-8859-1"}) {
     if (std::setlocale(LC_ALL, locale) == nullptr) continue;
-    typename TestFixture::Str upper(last, Ch{}), lower(last, Ch{});
+    typename TestFixture::Str upper(last + 1, Ch{'a'}), lower(last + 1, Ch{'A'});
     for (wint_t c = 1; c <= last; ++c) upper[c - 1] = lower[c - 1] = static_cast<Ch>(c);
     EXPECT_EQ(upr(upper.data()), upper.data());
     EXPECT_EQ(lwr(lower.data()), lower.data());
+    EXPECT_TRUE(upper[last] == Ch{'A'} && lower[last] == Ch{'a'}) << locale << ": the last letter";
     int mismatches = 0;
     for (wint_t c = 1; c <= last && mismatches < 10; ++c) {
       if (upper[c - 1] != libcUpper(static_cast<Ch>(c)) ||
