@@ -79,9 +79,8 @@ TEST(TxtArgv, SplitsAtWhitespaceIntoOneBlockOrRunsOutOfMemory) {
   ov_testFailAllocation(0);
   EXPECT_EQ(StrToArgv(" one two three ", &argc, &argv, nullptr), S_NOMEMORY);
   EXPECT_TRUE(argc == 3 && argv == sentinel) << argc;
-  argc = 7;
   EXPECT_EQ(StrToArgv("a b", &argc, nullptr, nullptr), S_INVNULL);
-  EXPECT_EQ(argc, 7);
+  EXPECT_EQ(argc, 3);  // not the 2 words of "a b"
   EXPECT_EQ(StrToArgv("a b", nullptr, &argv, nullptr), S_INVNULL);
   EXPECT_EQ(ov_testOutstandingBlocks(), before);
 }
@@ -143,12 +142,10 @@ TEST(TxtArrayCat, AllocatesGrowsReusesRunsOutOfMemoryOrCuts) {
 // A prompt without a newline waits in stdout's buffer; the first read flushes
 // it.
 TEST(TxtFgetsTrim, ReadsOneLineDropsTheRestAndFlushesStdout) {
-  constexpr std::string_view text =
-      "hello world\nab\r\nexact\n\nfirst\nab\0cd\nsecond\n\0\n\0\0\0\0\0\0x\nla\0st"sv;
-  FILE *in = std::tmpfile();
+  std::string text(
+      "hello world\nab\r\nexact\n\nfirst\nab\0cd\nsecond\n\0\n\0\0\0\0\0\0x\nla\0st"sv);
+  FILE *in = fmemopen(text.data(), text.size(), "r");
   ASSERT_NE(in, nullptr);
-  std::fwrite(text.data(), 1, text.size(), in);
-  std::rewind(in);
   std::fputs("Name? ", stdout);
   ASSERT_EQ(__fpending(stdout), 6u);
   char buf[8];
@@ -189,9 +186,8 @@ TEST(TxtFgetsTrim, KeepsTextReadBeforeAStop) {
     int fds[2] = {-1, -1};
     ASSERT_EQ(pipe2(fds, O_NONBLOCK), 0);
     ASSERT_EQ(write(fds[1], pending.data(), pending.size()), static_cast<ssize_t>(pending.size()));
-    char memory[16];
-    std::memcpy(memory, pending.data(), pending.size());
-    FILE *pipeIn = fdopen(fds[0], "r"), *memoryIn = fmemopen(memory, pending.size(), "r");
+    std::string memory(pending);
+    FILE *pipeIn = fdopen(fds[0], "r"), *memoryIn = fmemopen(memory.data(), memory.size(), "r");
     ASSERT_TRUE(pipeIn != nullptr && memoryIn != nullptr);
     std::fputc('x', memoryIn);
     ASSERT_NE(std::ferror(memoryIn), 0);
