@@ -1,15 +1,16 @@
 // Dates, times and timestamps: every day of the calendar walked against an
 // independent successor rule, known dates, invalid input, dates outside the
 // calendar, times and their fraction rounding, and the local clock.
-#include "ovbase/datetime.h"
-
 #include <gtest/gtest.h>
 #include <sys/time.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <ostream>
 #include <string_view>
+
+#include "ovbase/datetime.h"
 
 // Equality and printing of calendar dates, so that a failed check shows both
 // sides (global, where gtest looks for them).
@@ -104,8 +105,9 @@ TEST(Datetime, KnownInvalidAndOutOfRangeDates) {
   // Null pointers give -1 and write nothing too.
   const CalDate good{2000, 2, 29};
   const CalTime noon{12, 0, 0, 0};
-  int32_t date = 0x5a5a5a5a, call = 0;
+  int32_t date = 0x5a5a5a5a;
   uint32_t time = 0x5a5a5a5a;
+  int call = 0;
   for (int32_t result : {dt_dateFromCalDate(nullptr, &date), dt_timeFromCalTime(nullptr, &time),
                          dt_dateFromCalDate(&good, nullptr), dt_dateToCalDate(730179, nullptr),
                          dt_timeFromCalTime(&noon, nullptr), dt_timeToCalTime(0, nullptr),

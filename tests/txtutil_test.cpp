@@ -1,9 +1,7 @@
 // Bounded copies, argument splitting, joining string arrays, the prompt
 // reader and the all-digits test, with out-of-memory injection.
-#include "ovbase/txtutil.h"
-
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <stdio_ext.h>
 #include <unistd.h>
 
@@ -14,6 +12,7 @@
 #include <vector>
 
 #include "ovbase/platform.h"
+#include "ovbase/txtutil.h"
 #include "platform/testhooks.h"
 
 namespace {
