@@ -84,10 +84,10 @@ TEST(TxtArgv, SplitsAtWhitespaceIntoOneBlockOrRunsOutOfMemory) {
   EXPECT_EQ(ov_testOutstandingBlocks(), before);
 }
 
-// StrArrayCat with no buffer and with one too small (grown), each with memory
-// and without: without, it returns null and a buffer passed in stays the
-// caller's, intact and still described by *bufSize.  A large enough buffer is
-// used as it is.  Nothing leaks.  Then StrArrayCatBuf's cut rule.
+// StrArrayCat with no buffer, one too small (grown) and one large enough (used
+// as it is), each with memory and without: without, the first two return
+// null and a buffer passed in stays the caller's, intact and still described
+// by *bufSize.  Nothing leaks.  Then StrArrayCatBuf's cut rule.
 TEST(TxtArrayCat, AllocatesGrowsReusesRunsOutOfMemoryOrCuts) {
   const int64_t before = ov_testOutstandingBlocks();
   const char *abcd[] = {"ab", nullptr, "cd"};
@@ -106,17 +106,18 @@ TEST(TxtArrayCat, AllocatesGrowsReusesRunsOutOfMemoryOrCuts) {
     EXPECT_STREQ(kept, fail ? "old" : "abcd");
     EXPECT_EQ(size, fail ? 4u : 5u);
     ov_freeMemory(kept, nullptr);
+    char large[100];  // used as it is: works without memory too
+    uint64_t largeSize = sizeof large;
+    ov_testFailAllocation(fail ? 0 : -1);
+    EXPECT_EQ(StrArrayCat(abcd, 3, large, &largeSize, nullptr), large);
+    EXPECT_STREQ(large, "abcd");
+    EXPECT_STREQ(StrArrayCat(nullptr, 5, large, &largeSize, nullptr), "");  // no strings
+    EXPECT_EQ(largeSize, sizeof large);
   }
-  char buffer[100];
-  uint64_t size = sizeof buffer;
   ov_testFailAllocation(-1);
-  EXPECT_EQ(StrArrayCat(abcd, 3, buffer, &size, nullptr), buffer);
-  EXPECT_STREQ(buffer, "abcd");
-  EXPECT_STREQ(StrArrayCat(nullptr, 5, buffer, &size, nullptr), "");  // no strings
-  EXPECT_EQ(size, sizeof buffer);
-  EXPECT_EQ(ov_testAllocationCount(), 0);
   EXPECT_EQ(ov_testOutstandingBlocks(), before);
 
+  char buffer[8];
   const char *empties[] = {"", nullptr, ""};
   struct Case {
     const char **strings;
