@@ -10,7 +10,34 @@
 
 namespace {
 
-TEST(Memory, Modes) {
+TEST(Memory, ExtendKeepsContentsAndZeroesGrowth) {
+  // Each step resizes the block, checks that its first `kept` bytes hold the
+  // pattern written after the step before and the rest is zero, and writes
+  // the pattern again over the whole block.
+  struct Step {
+    uint64_t size, growBy, kept;
+  };
+  unsigned char *block = nullptr;
+  for (const Step &s : {Step{100, 7, 0},      // a null block is zero-filled whole
+                        Step{150, 50, 100},   // the growth is zeroed
+                        Step{60, 10, 50},     // shrinking: the last growBy bytes are zeroed
+                        Step{20, 1000, 0}}) {  // growBy above the size means all of it
+    block = static_cast<unsigned char *>(ov_extendMem(block, s.size, nullptr, 1, s.growBy, 1));
+    ASSERT_NE(block, nullptr) << s.size;
+    for (uint64_t i = 0; i < s.size; ++i) {
+      ASSERT_EQ(block[i], i < s.kept ? i + 1 : 0) << "size " << s.size << " byte " << i;
+      block[i] = static_cast<unsigned char>(i + 1);
+    }
+  }
+  // Size 0 on an existing block keeps a block instead of freeing it.
+  block = static_cast<unsigned char *>(ov_extendMem(block, 0, nullptr, 0, 0, 1));
+  ASSERT_NE(block, nullptr);
+  ov_freeMemory(block, nullptr);
+}
+
+// Modes, refusals, and the failure hook that the other families' out-of-memory
+// tests rely on.
+TEST(Memory, ModesRefusalsAndTheFailureHook) {
   const int64_t before = ov_testOutstandingBlocks();
   auto *plain = static_cast<char *>(ov_getMem(16, nullptr, MEM_PLAIN, nullptr, 1));
   auto *zero = static_cast<char *>(ov_getMem(64, nullptr, MEM_ZERO, nullptr, 2));
@@ -41,36 +68,7 @@ TEST(Memory, Modes) {
     EXPECT_EQ(block != nullptr, r.block) << "mode " << r.mode << " size " << r.size;
     ov_freeMemory(block, nullptr);
   }
-  EXPECT_EQ(ov_testOutstandingBlocks(), before);
-}
 
-TEST(Memory, ExtendKeepsContentsAndZeroesGrowth) {
-  // Each step resizes the block, checks that its first `kept` bytes hold the
-  // pattern written after the step before and the rest is zero, and writes
-  // the pattern again over the whole block.
-  struct Step {
-    uint64_t size, growBy, kept;
-  };
-  unsigned char *block = nullptr;
-  for (const Step &s : {Step{100, 7, 0},      // a null block is zero-filled whole
-                        Step{150, 50, 100},   // the growth is zeroed
-                        Step{60, 10, 50},     // shrinking: the last growBy bytes are zeroed
-                        Step{20, 1000, 0}}) {  // growBy above the size means all of it
-    block = static_cast<unsigned char *>(ov_extendMem(block, s.size, nullptr, 1, s.growBy, 1));
-    ASSERT_NE(block, nullptr) << s.size;
-    for (uint64_t i = 0; i < s.size; ++i) {
-      ASSERT_EQ(block[i], i < s.kept ? i + 1 : 0) << "size " << s.size << " byte " << i;
-      block[i] = static_cast<unsigned char>(i + 1);
-    }
-  }
-  // Size 0 on an existing block keeps a block instead of freeing it.
-  block = static_cast<unsigned char *>(ov_extendMem(block, 0, nullptr, 0, 0, 1));
-  ASSERT_NE(block, nullptr);
-  ov_freeMemory(block, nullptr);
-}
-
-TEST(Memory, FailureHook) {
-  const int64_t before = ov_testOutstandingBlocks();
   ov_testFailAllocation(2);  // the third allocation from now fails, no other
   void *a = ov_getMem(8, nullptr, MEM_PLAIN, nullptr, 1);
   void *b = ov_extendMem(nullptr, 8, nullptr, 0, 0, 1);

@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -16,26 +17,24 @@ namespace {
 
 constexpr int kSlots = 50;
 
+using namespace std::chrono_literals;
+
 // True when another thread can take the handle's mutex right now.  When it
-// cannot, the caller's hold is released so that the probe can finish.
+// cannot, the caller's hold is released so that the probe can finish (the
+// future waits for it when it goes out of scope).
 bool enterableByOtherThread(int16_t handle) {
-  std::atomic<bool> entered{false};
-  std::thread probe([&] {
+  std::future<void> probe = std::async(std::launch::async, [handle] {
     ov_syncEnterExcl(handle);
-    entered = true;
     ov_syncExitExcl(handle);
   });
-  for (int i = 0; i < 200 && !entered; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  const bool result = entered;
-  if (!result) ov_syncExitExcl(handle);
-  probe.join();
-  return result;
+  const bool entered = probe.wait_for(200ms) == std::future_status::ready;
+  if (!entered) ov_syncExitExcl(handle);
+  return entered;
 }
 
-std::vector<int32_t> createAll() {
+std::vector<int32_t> createMany(int count = kSlots) {
   std::vector<int32_t> handles;
-  for (int i = 0; i < kSlots; ++i) handles.push_back(ov_syncCreate("x", 0, 0));
+  for (int i = 0; i < count; ++i) handles.push_back(ov_syncCreate("x", 0, 0));
   return handles;
 }
 
@@ -44,7 +43,7 @@ void deleteAll(const std::vector<int32_t> &handles) {
 }
 
 TEST(MutexTable, HandOutReuseIgnoredHandlesAndHandleZero) {
-  const std::vector<int32_t> handles = createAll();
+  const std::vector<int32_t> handles = createMany();
   for (int i = 0; i < kSlots; ++i) EXPECT_EQ(handles[i], i + 1);  // lowest first, never 0
   EXPECT_EQ(ov_syncCreate("x", 0, 0), S_INSUFFNETRES);
   for (int32_t h : handles) EXPECT_TRUE(enterableByOtherThread(static_cast<int16_t>(h)));
@@ -52,13 +51,10 @@ TEST(MutexTable, HandOutReuseIgnoredHandlesAndHandleZero) {
   ov_syncDelete(7);
   EXPECT_EQ(ov_syncCreate("x", 0, 0), 7);
   EXPECT_EQ(ov_syncCreate("x", 0, 0), 30);
+  ov_syncEnterExcl(7);
+  EXPECT_FALSE(enterableByOtherThread(7));  // held: others wait
+  EXPECT_TRUE(enterableByOtherThread(7));   // the probe's timeout released it
   deleteAll(handles);
-
-  ASSERT_EQ(ov_syncCreate("m", 1, 0), 1);
-  ov_syncEnterExcl(1);
-  EXPECT_FALSE(enterableByOtherThread(1));  // held: others wait
-  EXPECT_TRUE(enterableByOtherThread(1));   // the probe's timeout released it
-  ov_syncDelete(1);
   // Out of range, free and deleted handles are ignored: entering one twice
   // would deadlock if either call locked anything.
   for (int16_t bad : {int16_t{51}, int16_t{-1}, int16_t{-32768}, int16_t{2}, int16_t{1}}) {
@@ -67,10 +63,9 @@ TEST(MutexTable, HandOutReuseIgnoredHandlesAndHandleZero) {
     ov_syncExitExcl(bad);
     ov_syncDelete(bad);
   }
-  // No slot was claimed, and deleting 1 twice freed it once.
-  EXPECT_EQ(ov_syncCreate("m", 0, 0), 1);
-  EXPECT_EQ(ov_syncCreate("m", 0, 0), 2);
-  deleteAll({1, 2});
+  // No slot was claimed, and deleting 1 and 2 twice freed each once.
+  EXPECT_EQ(createMany(3), (std::vector<int32_t>{1, 2, 3}));
+  deleteAll({1, 2, 3});
 
   // Handle 0 needs no create.  Once deleted (in a child, so this process
   // keeps it), entering it does nothing and create still never returns 0.
@@ -81,7 +76,7 @@ TEST(MutexTable, HandOutReuseIgnoredHandlesAndHandleZero) {
         ov_syncDelete(0);
         ov_syncEnterExcl(0);
         ov_syncEnterExcl(0);
-        const std::vector<int32_t> handles = createAll();
+        const std::vector<int32_t> handles = createMany();
         std::exit(handles.front() == 1 && ov_syncCreate("x", 0, 0) == S_INSUFFNETRES ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
@@ -92,11 +87,8 @@ TEST(MutexTable, HandOutReuseIgnoredHandlesAndHandleZero) {
 TEST(MutexThreads, ConcurrentCreateEnterExitDelete) {
   constexpr int kThreads = 8, kRounds = 3000;
   std::array<std::atomic<int>, 51> holders{};  // users of each slot
-  std::vector<int32_t> taken(45);
-  for (int32_t &h : taken) {
-    h = ov_syncCreate("taken", 0, 0);
-    holders.at(h) = 1;  // at(): an error code would be out of range
-  }
+  const std::vector<int32_t> taken = createMany(45);
+  for (int32_t h : taken) holders.at(h) = 1;  // at(): an error code would be out of range
   const auto shared = static_cast<int16_t>(taken[0]);
   long counter = 0;  // guarded by `shared` only
   std::atomic<int> faults{0};
@@ -120,11 +112,10 @@ TEST(MutexThreads, ConcurrentCreateEnterExitDelete) {
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) threads.emplace_back(worker);
   for (auto &t : threads) t.join();
-
   EXPECT_EQ(faults.load(), 0);
   EXPECT_EQ(counter, long{kThreads} * kRounds);
   deleteAll(taken);
-  const std::vector<int32_t> handles = createAll();  // all given back
+  const std::vector<int32_t> handles = createMany();  // all given back
   EXPECT_EQ(handles.back(), 50);
   deleteAll(handles);
 }

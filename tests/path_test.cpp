@@ -2,7 +2,6 @@
 // cut of a short buffer at every size, pathBaseExt, and out-of-memory.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "ovbase/platform.h"
@@ -34,13 +33,13 @@ constexpr PathRow kPaths[] = {
     {"/a", "../file", nullptr, "/a/../file", "/a/../file"},
 };
 
+std::string show(const char *piece) { return piece ? testing::PrintToString(piece) : "(null)"; }
+
 // Each row composed into a new block and into a roomy buffer, and the
 // block's allocation failed once: null, nothing outstanding.
 TEST(Path, ComposesTheTable) {
   for (const PathRow &r : kPaths) {
-    const std::string row = testing::PrintToString(r.dir ? r.dir : "(null)") + " " +
-                            testing::PrintToString(r.name ? r.name : "(null)") + " " +
-                            testing::PrintToString(r.ext ? r.ext : "(null)");
+    const std::string row = show(r.dir) + " " + show(r.name) + " " + show(r.ext);
     const int64_t outstanding = ov_testOutstandingBlocks();
     char *path = makeAllocPath(r.dir, r.name, r.ext, nullptr);
     EXPECT_STREQ(path, r.allocated) << row;
@@ -51,10 +50,9 @@ TEST(Path, ComposesTheTable) {
     EXPECT_EQ(ov_testAllocationCount(), 1) << row;
     ov_testFailAllocation(-1);
     EXPECT_EQ(ov_testOutstandingBlocks(), outstanding) << row;
-    char buffer[64];
-    std::memset(buffer, 'x', sizeof buffer);
-    EXPECT_EQ(makePath(buffer, sizeof buffer, r.dir, r.name, r.ext), 0) << row;
-    EXPECT_STREQ(buffer, r.composed) << row;
+    std::string buffer(64, 'x');
+    EXPECT_EQ(makePath(buffer.data(), buffer.size(), r.dir, r.name, r.ext), 0) << row;
+    EXPECT_STREQ(buffer.c_str(), r.composed) << row;
   }
 }
 
