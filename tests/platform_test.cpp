@@ -4,8 +4,8 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/time.h>
 #include <sys/syscall.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -13,8 +13,8 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <future>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "ovbase/platform.h"
@@ -73,7 +73,6 @@ TEST(PlatformFiles, OpenReadSeekRenameRemove) {
 
   ASSERT_EQ(chmod(path.c_str(), 0), 0);
   EXPECT_EQ(ov_fileValidate(path.c_str()), 0);  // existence only, not permission
-  EXPECT_EQ(ov_fileValidate(moved.c_str()), -1);
   EXPECT_EQ(ov_fileRename(path.c_str(), moved.c_str()), 0);
   EXPECT_EQ(ov_fileValidate(path.c_str()), -1);
   EXPECT_EQ(ov_fileRemove(moved.c_str()), 0);
@@ -151,15 +150,13 @@ TEST(CompilerThreads, EveryThreadSeesTheWholeText) {
                            std::to_string(version[1]) + "." + std::to_string(version[2]);
   constexpr int kThreads = 8;
   std::barrier start(kThreads);
-  std::vector<std::string> seen(kThreads);
-  std::vector<std::thread> threads;
+  std::vector<std::future<std::string>> seen;
   for (int t = 0; t < kThreads; ++t)
-    threads.emplace_back([&, t] {
+    seen.push_back(std::async(std::launch::async, [&start] {
       start.arrive_and_wait();
-      seen[t] = ov_compiler();
-    });
-  for (std::thread &t : threads) t.join();
-  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(seen[t], want) << "thread " << t;
+      return std::string(ov_compiler());
+    }));
+  for (std::future<std::string> &text : seen) EXPECT_EQ(text.get(), want);
   EXPECT_EQ(ov_compiler(), ov_compiler());
 }
 

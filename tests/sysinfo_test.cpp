@@ -34,16 +34,13 @@ const DistroRow kRows[] = {
     {{{"redhat-release", "Odd release"}}, "Odd "},  // the version would start past the end
     {{{"redhat-release", kLong + " release 5\n"}}, std::string(255, 'A')},  // 255 bytes read
     {{{"redhat-release", "X release ("}}, "X ("},
-    {{{"SuSE-release", "SUSE LINUX Enterprise Server 9 (x86_64)\nVERSION = 9\n"}},
-     "SUSE LINUX Enterprise Server 9"},
+    {{{"SuSE-release", "SUSE LINUX Server 9 (x86_64)\nVERSION = 9\n"}}, "SUSE LINUX Server 9"},
     {{{"SuSE-release", "openSUSE 10.2\n"}}, "openSUSE 10.2\n"},  // no parenthesis: uncut
-    {{{"SuSE-release", "SUSE 9 (a)\n"}, {"redhat-release", "Fedora Core release 6 (Zod)\n"}},
-     "SUSE 9"},
+    {{{"SuSE-release", "SUSE 9 (a)\n"}, {"redhat-release", "Fedora release 6 (Zod)\n"}}, "SUSE 9"},
     {{{"vine-release", ""}, {"SuSE-release", "SUSE 9 (a)\n"}}, ""},  // empty file, empty name
     {{{"vine-release", "\n"}}, "Linux"},
     {{{"turbolinux-release", "Turbolinux 10 (x)\n"}, {"SuSE-release", "SUSE\n"}}, "Turbolinux 10"},
-    {{{"mvl-release", "Embedded Linux Professional Edition Version 3.1 Release 2005\n"}},
-     "Embedded Linux Professional Edition 3.1"},
+    {{{"mvl-release", "Embedded Linux Pro Version 3.1 Release 2005\n"}}, "Embedded Linux Pro 3.1"},
     // The character after the word is skipped.
     {{{"mvl-release", "MVL Version:4.0\n"}}, "MVL 4.0\n"},
     // The end word right after the skipped character is cut off before the
