@@ -65,13 +65,10 @@ TEST(Path, ComposesTheTableAtEverySize) {
 }
 
 TEST(Path, BaseName) {
-  struct Row {
-    const char *path;
-    std::size_t offset;
-  };
-  for (const Row &r : {Row{"/a/b/name.txt", 5}, Row{"name.txt", 0}, Row{"/a/b/", 5}, Row{"", 0},
-                       Row{"/", 1}, Row{"a//b", 3}})
-    EXPECT_EQ(pathBaseExt(r.path), r.path + r.offset) << r.path;
+  using Row = std::pair<const char *, std::size_t>;  // a path, the offset of its base name
+  for (const auto &[path, offset] : {Row{"/a/b/name.txt", 5}, Row{"name.txt", 0}, Row{"/a/b/", 5},
+                                     Row{"", 0}, Row{"/", 1}, Row{"a//b", 3}})
+    EXPECT_EQ(pathBaseExt(path), path + offset) << path;
   EXPECT_EQ(pathBaseExt(nullptr), nullptr);
   EXPECT_EQ(ov_catpath(), nullptr);
 }

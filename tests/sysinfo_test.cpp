@@ -69,12 +69,9 @@ std::string takeText(char *text) {
 // Lays out the release files in a fresh folder and points the lookup at it.
 struct ReleaseDir {
   ScratchDir etc;
-  std::string shown;  // the files, for failure messages
-  explicit ReleaseDir(const Files &files) {
-    for (const auto &[name, content] : files) {
-      EXPECT_TRUE(writeFile(etc.path(name), content)) << name;
-      shown += std::string(name) + "=" + testing::PrintToString(content) + " ";
-    }
+  const std::string shown;  // the files, for failure messages
+  explicit ReleaseDir(const Files &files) : shown(testing::PrintToString(files)) {
+    for (const auto &[name, content] : files) EXPECT_TRUE(writeFile(etc.path(name), content));
     ov_testSetReleaseDir(etc.dir().c_str());
   }
 };
@@ -102,25 +99,20 @@ TEST(Sysinfo, NamesTheDistributionEvenOutOfMemory) {
   }
 }
 
-// An unreadable release file is skipped.  The host name is uname's, and
-// with the library's own folder (/etc), whatever distribution it names,
-// the rest follows.
-TEST(Sysinfo, UnreadableFileHostNameAndTheRealEtc) {
+// An unreadable release file is skipped.  The host name is uname's, or
+// null when its copy cannot be allocated.
+TEST(Sysinfo, UnreadableFileAndHostName) {
   ReleaseDir dir({{"vine-release", "Vine 1 (a)\n"}, {"redhat-release", "R release 7 (a)\n"}});
   ASSERT_EQ(chmod(dir.etc.dir().c_str(), 0755), 0);
   ASSERT_EQ(chmod(dir.etc.path("vine-release").c_str(), 0), 0);
   WithoutRoot unprivileged;  // given back before the folder is removed
   EXPECT_EQ(takeText(ov_sysinfo()), "R 7" + hostPart());
-  ov_testSetReleaseDir(nullptr);  // back to /etc
   struct utsname host {};
   ASSERT_EQ(uname(&host), 0);
   EXPECT_EQ(takeText(ov_hostname()), host.nodename);
   ov_testFailAllocation(0);
   EXPECT_EQ(ov_hostname(), nullptr);
   ov_testFailAllocation(-1);
-  const std::string text = takeText(ov_sysinfo()), tail = hostPart();
-  ASSERT_GE(text.size(), tail.size());
-  EXPECT_EQ(text.substr(text.size() - tail.size()), tail) << text;
 }
 
 }  // namespace
