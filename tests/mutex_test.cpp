@@ -76,8 +76,7 @@ TEST(MutexTable, HandOutReuseIgnoredHandlesAndHandleZero) {
         ov_syncDelete(0);
         ov_syncEnterExcl(0);
         ov_syncEnterExcl(0);
-        const std::vector<int32_t> handles = createMany();
-        std::exit(handles.front() == 1 && ov_syncCreate("x", 0, 0) == S_INSUFFNETRES ? 0 : 1);
+        std::exit(createMany().front() == 1 && ov_syncCreate("x", 0, 0) == S_INSUFFNETRES ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
 }
