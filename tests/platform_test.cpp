@@ -22,19 +22,19 @@
 
 // Soft limits above the hard one need privilege that the test machine may
 // lack, so the handle-limit boundaries are checked through this stand-in
-// for the platform call: while fakeArmed is set it reports fakeSoftLimit as
-// the soft limit, otherwise it passes through.  The library's static twin
+// for the platform call: while fakeSoftLimit is not 0 it reports it as the
+// soft limit, otherwise it passes through.  The library's static twin
 // calls this definition, the executable's own.  Sanitizer runtimes call it
 // before they are ready, so it is left uninstrumented, asks the kernel
 // directly and reads plain variables (set and read by the test's thread).
 namespace {
-bool fakeArmed = false;
-uint64_t fakeSoftLimit = 0;
+uint64_t fakeSoftLimit = 0;  // 0: pass the real limit through
 }  // namespace
 extern "C" __attribute__((no_sanitize("thread", "address"))) int getrlimit(
     __rlimit_resource_t resource, rlimit *limit) noexcept {
   const int result = static_cast<int>(syscall(SYS_prlimit64, 0, resource, nullptr, limit));
-  if (result == 0 && resource == RLIMIT_NOFILE && fakeArmed) limit->rlim_cur = fakeSoftLimit;
+  if (result == 0 && resource == RLIMIT_NOFILE && fakeSoftLimit != 0)
+    limit->rlim_cur = fakeSoftLimit;
   return result;
 }
 
@@ -127,10 +127,9 @@ TEST(PlatformLimits, HandleLimitIsLow16BitsOfSoftLimit) {
        {Row{1024, 1024}, Row{32767, 32767}, Row{32768, -32768}, Row{65535, -1}, Row{65536, 0},
         Row{65536 + 300, 300}, Row{(uint64_t{1} << 20) + 0x8001, -32767}, Row{RLIM_INFINITY, -1}}) {
     fakeSoftLimit = soft;
-    fakeArmed = true;
     EXPECT_EQ(ov_getOSHandleLimit(), want) << "soft limit " << soft;
   }
-  fakeArmed = false;
+  fakeSoftLimit = 0;
 }
 
 // All threads make the process's first call at once; each must see the

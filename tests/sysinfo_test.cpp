@@ -24,15 +24,14 @@ struct DistroRow {
   std::string want;  // the distribution part of the description
 };
 
-const std::string kLong(300, 'A');
-
 const DistroRow kRows[] = {
     {{}, "Unknown Linux distro"},
     {{{"redhat-release", "Fedora release 39 (Thirty Nine)\r\n"}}, "Fedora 39"},
     {{{"redhat-release", "CentOS Stream release 9\n"}}, "CentOS Stream 9\n"},  // line end kept
     {{{"redhat-release", "CentOS Stream 9 (x)\n"}}, "CentOS Stream 9 (x)\n"},  // no word: uncut
     {{{"redhat-release", "Odd release"}}, "Odd "},  // the version would start past the end
-    {{{"redhat-release", kLong + " release 5\n"}}, std::string(255, 'A')},  // 255 bytes read
+    // Only the first 255 bytes of the line are read.
+    {{{"redhat-release", std::string(300, 'A') + " release 5\n"}}, std::string(255, 'A')},
     {{{"redhat-release", "X release ("}}, "X ("},
     {{{"SuSE-release", "SUSE LINUX Server 9 (x86_64)\nVERSION = 9\n"}}, "SUSE LINUX Server 9"},
     {{{"SuSE-release", "openSUSE 10.2\n"}}, "openSUSE 10.2\n"},  // no parenthesis: uncut
