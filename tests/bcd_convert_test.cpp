@@ -89,7 +89,8 @@ TEST_F(BcdConvert, FromMachineNumbers) {
     std::fill(x.bytes.begin(), x.bytes.end(), 0x77);
     const std::vector<uint8_t> before = x.bytes;
     EXPECT_EQ(c.from(c.value, x), c.ret) << c.value;
-    EXPECT_EQ(x.bytes == before ? "=" : rec(x) + "/" + std::to_string(x->status), c.record) << c.value;
+    const std::string got = x.bytes == before ? "=" : rec(x) + "/" + std::to_string(x->status);
+    EXPECT_EQ(got, c.record) << c.value;
   }
 }
 
