@@ -85,11 +85,5 @@ int main(int argc, char **argv) {
       benchmark::RegisterBenchmark(("fast/" + suffix).c_str(), run, op, set, false);
       benchmark::RegisterBenchmark(("reference/" + suffix).c_str(), run, op, set, true);
     }
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchreport::TimesReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  printSpeedups(reporter);
-  benchmark::Shutdown();
-  return 0;
+  return benchreport::runAndSummarize(argc, argv, printSpeedups);
 }

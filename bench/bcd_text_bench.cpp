@@ -144,11 +144,5 @@ void printRatios(const benchreport::TimesReporter &times) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchreport::TimesReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  printRatios(reporter);
-  benchmark::Shutdown();
-  return 0;
+  return benchreport::runAndSummarize(argc, argv, printRatios);
 }

@@ -50,6 +50,21 @@ class TimesReporter : public benchmark::ConsoleReporter {
   std::map<std::string, Times> times_;
 };
 
+// The main of a benchmark program: parses the benchmark flags (an unknown
+// one is an error), runs the registered benchmarks through a TimesReporter
+// and hands it to summarize, which prints the program's own figures.
+// Returns main's exit status.
+template <class Summarize>
+int runAndSummarize(int argc, char **argv, Summarize summarize) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  TimesReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  summarize(reporter);
+  benchmark::Shutdown();
+  return 0;
+}
+
 }  // namespace benchreport
 
 #endif  // OVBASE_BENCH_REPORT_H

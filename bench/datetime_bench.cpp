@@ -229,10 +229,5 @@ int main(int argc, char **argv) {
       }
     }
   }
-  benchmark::Initialize(&argc, argv);
-  benchreport::TimesReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  printSummary(reporter);
-  benchmark::Shutdown();
-  return 0;
+  return benchreport::runAndSummarize(argc, argv, printSummary);
 }

@@ -102,12 +102,6 @@ void printRatio(const benchreport::TimesReporter &times) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   makeLinesFile();
-  benchreport::TimesReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  printRatio(reporter);
-  benchmark::Shutdown();
-  return 0;
+  return benchreport::runAndSummarize(argc, argv, printRatio);
 }
